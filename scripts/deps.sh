@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config clang clang-format
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libclang-rt-14-dev
     libspdlog-dev libavutil-dev libbenchmark-dev
     edid-decode iputils-ping
 )
