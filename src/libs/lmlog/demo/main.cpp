@@ -1,0 +1,6 @@
+#include <LMLog.h>
+
+int main()
+{
+    return LMLog::modeContains(LOG::FATAL) ? 0 : 1;
+}
