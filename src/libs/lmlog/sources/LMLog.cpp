@@ -264,6 +264,9 @@ LogFileWriter::LogFileWriter(const QString &filePath, quint32 limit)
     : file(filePath)
     , sizeLimit(limit)
 {
+    // A logger without a file (only wanted for its mode calls) stays quiet.
+    if (filePath.isEmpty())
+        return;
     QDir().mkpath(QFileInfo(filePath).path());
     // Unbuffered: every line goes to the file with a single write.
     open = file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
@@ -315,6 +318,8 @@ void LMLog::linkLastLog()
 {
     const QFileInfo info(m_writer.file.fileName());
     const QString name = info.fileName();
+    if (name.isEmpty())
+        return;
     const QString prefix = name.section(QLatin1Char('-'), 0, 0);
     const QString linkPath = info.path() + QLatin1Char('/') + prefix + QLatin1String("-last.log");
     // A log file that is itself named like its link must not be replaced.

@@ -1,0 +1,144 @@
+#include <LMFile.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <utime.h>
+
+namespace {
+// Gives every created entry a distinct age: index 0 is the newest.
+void setAge(const QString &path, int minutesOld)
+{
+    const qint64 seconds = QDateTime::currentSecsSinceEpoch() - 60 * qint64(minutesOld);
+    utimbuf times {time_t(seconds), time_t(seconds)};
+    ::utime(QFile::encodeName(path).constData(), &times);
+}
+} // namespace
+
+class TestLMFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void keepsNewestOfAllGenerations();
+    void keepZeroDeletesAllMatches();
+    void keepAllDeletesNothing();
+    void nonMatchingNeverTouched();
+    void missingDirectoryIsHarmless();
+    void lastLinkCountsAsLog();
+    void unremovableEntryDoesNotStopTheRest();
+
+private:
+    // Creates the files, the first named being the newest.
+    void create(const QStringList &names);
+    QStringList remaining() const
+    {
+        QStringList names
+            = QDir(m_dir->path())
+                  .entryList(
+                      QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
+        return names;
+    }
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestLMFile::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestLMFile::cleanup()
+{
+    m_dir.reset();
+}
+
+void TestLMFile::create(const QStringList &names)
+{
+    for (int i = 0; i < names.size(); ++i) {
+        QFile file(path(names.at(i)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("x\n");
+        file.close();
+        setAge(file.fileName(), i + 1);
+    }
+}
+
+void TestLMFile::keepsNewestOfAllGenerations()
+{
+    create({"app-3.log", "app-2.log.old1", "app-2.log", "app-1.log.old5", "app-1.log.old",
+        "app-1.log"});
+    LMFile::removeOldLogs(m_dir->path(), QStringLiteral("app"), QStringLiteral(".log"), 3);
+    QCOMPARE(remaining(), QStringList({"app-2.log", "app-2.log.old1", "app-3.log"}));
+}
+
+void TestLMFile::keepZeroDeletesAllMatches()
+{
+    create({"app-1.log", "app-1.log.old1", "app-1.log.old2", "app-1.log.old3", "app-1.log.old4"});
+    LMFile::removeOldLogs(m_dir->path(), QStringLiteral("app"), QStringLiteral(".log"), 0);
+    QVERIFY(remaining().isEmpty());
+}
+
+void TestLMFile::keepAllDeletesNothing()
+{
+    const QStringList names {"app-1.log", "app-2.log", "app-2.log.old1"};
+    create(names);
+    LMFile::removeOldLogs(m_dir->path(), QStringLiteral("app"), QStringLiteral(".log"), 3);
+    QCOMPARE(remaining().size(), 3);
+    LMFile::removeOldLogs(m_dir->path(), QStringLiteral("app"), QStringLiteral(".log"), 1000);
+    QCOMPARE(remaining().size(), 3);
+}
+
+void TestLMFile::nonMatchingNeverTouched()
+{
+    // The old, non-matching files come last in age, so they would go first.
+    create(
+        {"app-1.log", "other-1.log", "app-1.txt", "app-1.log.old6", "app-1.log.bak", "xapp-1.log"});
+    LMFile::removeOldLogs(m_dir->path(), QStringLiteral("app"), QStringLiteral(".log"), 0);
+    QCOMPARE(remaining(),
+        QStringList({"app-1.log.bak", "app-1.log.old6", "app-1.txt", "other-1.log", "xapp-1.log"}));
+}
+
+void TestLMFile::missingDirectoryIsHarmless()
+{
+    create({"app-1.log"});
+    LMFile::removeOldLogs(path("missing"), QStringLiteral("app"), QStringLiteral(".log"), 0);
+    QCOMPARE(remaining(), QStringList({"app-1.log"}));
+}
+
+void TestLMFile::lastLinkCountsAsLog()
+{
+    // The link's age is its target's: make it the newest of the family.
+    create({"current.txt", "app-2.log", "app-1.log"});
+    QVERIFY(QFile::link(QStringLiteral("current.txt"), path("app-last.log")));
+    LMFile::removeOldLogs(m_dir->path(), QStringLiteral("app"), QStringLiteral(".log"), 1);
+    QCOMPARE(remaining(), QStringList({"app-last.log", "current.txt"}));
+    LMFile::removeOldLogs(m_dir->path(), QStringLiteral("app"), QStringLiteral(".log"), 0);
+    QCOMPARE(remaining(), QStringList({"current.txt"}));
+}
+
+void TestLMFile::unremovableEntryDoesNotStopTheRest()
+{
+    create({"app-1.log", "app-2.log"});
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("app-dir.log")));
+    setAge(path("app-dir.log"), 5);
+    QFile old(path("app-0.log"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.close();
+    setAge(old.fileName(), 30);
+    LMFile::removeOldLogs(m_dir->path(), QStringLiteral("app"), QStringLiteral(".log"), 1);
+    // The directory matched and could not be removed; the older file still went.
+    QCOMPARE(remaining(), QStringList({"app-1.log", "app-dir.log"}));
+}
+
+QTEST_GUILESS_MAIN(TestLMFile)
+#include "tst_lmfile.moc"
