@@ -1,0 +1,690 @@
+// The simulated NVIDIA driver: nvapi_QueryInterface and the display-configuration calls,
+// answering from the rig named by LM_NVAPI_SIM_RIG.
+#include "SimLayouts.h"
+#include "SimRig.h"
+
+#include <QtGlobal>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#define LMSIM_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace lmsim {
+namespace {
+
+// Opaque handle values: distinct ranges so that a display handle passed as a GPU handle
+// (or the reverse) is recognised.
+constexpr uintptr_t kGpuHandleBase = 0x4e560000u;
+constexpr uintptr_t kDisplayHandleBase = 0x4e440000u;
+constexpr uintptr_t kHandleStep = 0x10u;
+constexpr uint64_t kAdapterIdBase = 0x10de0000u;
+
+// Windows counts a source and a target mode per active path.
+constexpr uint32_t kModesPerPath = 2;
+
+// Which GPU, display id, handle or path a call is about; a failure rule with a scope
+// matches only calls that carry the same value.
+struct Scope
+{
+    int gpu = -1;
+    bool hasDisplayId = false;
+    uint32_t displayId = 0;
+    int handle = -1;
+    int path = -1;
+};
+
+struct State
+{
+    std::mutex mutex;
+    bool rigRead = false;
+    QByteArray rigFor;
+    Rig rig;
+    std::vector<QByteArray> pending; // per display: bytes of the last set, waiting for apply
+    int initCount = 0;
+    uint64_t adapterIds[kMaxGpus] = {};
+};
+
+State &state()
+{
+    static State s;
+    return s;
+}
+
+// Re-reads the rig when LM_NVAPI_SIM_RIG names another file than last time.
+void ensureRig(State &s)
+{
+    const QByteArray path = qgetenv("LM_NVAPI_SIM_RIG");
+    if (s.rigRead && path == s.rigFor)
+        return;
+    s.rigRead = true;
+    s.rigFor = path;
+    QString error;
+    if (!loadRig(QString::fromLocal8Bit(path), &s.rig, &error)) {
+        std::fprintf(stderr, "lm_nvapi_sim: %s: %s; simulating a driver without GPUs\n",
+            path.constData(), qPrintable(error));
+    }
+    s.pending.assign(s.rig.displays.size(), QByteArray());
+    for (int i = 0; i < kMaxGpus; ++i)
+        s.adapterIds[i] = kAdapterIdBase + uint64_t(i);
+}
+
+bool ruleMatches(const RigFailure &f, Fn fn, const Scope &scope)
+{
+    return f.fn == fn && (f.gpu < 0 || f.gpu == scope.gpu)
+        && (!f.hasDisplayId || (scope.hasDisplayId && f.displayId == scope.displayId))
+        && (f.handle < 0 || f.handle == scope.handle) && (f.path < 0 || f.path == scope.path);
+}
+
+// The status an injected failure gives this call, or 0. Every matching rule counts the use.
+long injected(State &s, Fn fn, const Scope &scope)
+{
+    long status = 0;
+    for (RigFailure &f : s.rig.failures) {
+        if (!ruleMatches(f, fn, scope))
+            continue;
+        ++f.uses;
+        if (status == 0 && f.uses >= f.from && (f.times < 0 || f.failed < f.times)) {
+            ++f.failed;
+            status = f.status;
+        }
+    }
+    return status;
+}
+
+int gpuIndex(const State &s, const void *handle)
+{
+    const uintptr_t v = reinterpret_cast<uintptr_t>(handle);
+    if (v < kGpuHandleBase || (v - kGpuHandleBase) % kHandleStep != 0)
+        return -1;
+    const uintptr_t index = (v - kGpuHandleBase) / kHandleStep;
+    return index < s.rig.gpus.size() ? int(index) : -1;
+}
+
+int displayHandleIndex(const State &s, const void *handle)
+{
+    const uintptr_t v = reinterpret_cast<uintptr_t>(handle);
+    if (v < kDisplayHandleBase || (v - kDisplayHandleBase) % kHandleStep != 0)
+        return -1;
+    const uintptr_t index = (v - kDisplayHandleBase) / kHandleStep;
+    return index < s.rig.handles.size() ? int(index) : -1;
+}
+
+int displayIndex(const State &s, uint32_t displayId)
+{
+    for (size_t i = 0; i < s.rig.displays.size(); ++i) {
+        if (s.rig.displays[i].id == displayId)
+            return int(i);
+    }
+    return -1;
+}
+
+Scope displayScope(const State &s, uint32_t displayId)
+{
+    Scope scope;
+    scope.hasDisplayId = true;
+    scope.displayId = displayId;
+    const int d = displayIndex(s, displayId);
+    if (d >= 0)
+        scope.gpu = s.rig.displays[size_t(d)].gpu;
+    return scope;
+}
+
+Scope handleScope(const State &s, int handle)
+{
+    if (handle < 0 || size_t(handle) >= s.rig.handles.size())
+        return Scope();
+    Scope scope = displayScope(s, s.rig.handles[size_t(handle)].displayId);
+    scope.handle = handle;
+    return scope;
+}
+
+Scope pathScope(const State &s, int path)
+{
+    Scope scope = displayScope(s, s.rig.paths[size_t(path)].displayIds.front());
+    scope.path = path;
+    return scope;
+}
+
+void copyName(const std::string &name, char *out, size_t room)
+{
+    const size_t n = std::min(name.size(), room - 1);
+    std::memcpy(out, name.data(), n);
+    out[n] = '\0';
+}
+
+// The connector kind of a display-id entry, from the connector type code.
+int32_t connectorKind(uint32_t code)
+{
+    switch (code) {
+    case 0:
+        return 0; // VGA
+    case 19:
+        return 1; // component
+    case 17:
+    case 25:
+        return 2; // S-Video
+    case 97:
+    case 99:
+        return 3; // HDMI
+    case 32:
+    case 33:
+    case 48:
+    case 49:
+    case 56:
+    case 57:
+        return 4; // DVI
+    case 70:
+    case 71:
+    case 72:
+    case 100:
+    case 101:
+        return 6; // DisplayPort
+    case 16:
+    case 22:
+    case 26:
+        return 7; // composite
+    default:
+        return -1;
+    }
+}
+
+// A call of the driver: the lock held, and NvAPI_Initialize checked.
+#define LMSIM_DRIVER_CALL                                                                          \
+    State &s = state();                                                                            \
+    std::lock_guard<std::mutex> lock(s.mutex);                                                     \
+    if (s.initCount == 0)                                                                          \
+        return NvApiNotInitialized;
+
+#define LMSIM_INJECT(fn, scope)                                                                    \
+    if (const long failure = injected(s, fn, scope))                                               \
+        return int(failure);
+
+int nvInitialize()
+{
+    State &s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    ensureRig(s);
+    LMSIM_INJECT(Fn::Initialize, Scope());
+    ++s.initCount;
+    return NvOk;
+}
+
+int nvUnload()
+{
+    LMSIM_DRIVER_CALL
+    LMSIM_INJECT(Fn::Unload, Scope());
+    --s.initCount;
+    return NvOk;
+}
+
+int nvEnumPhysicalGpus(void **handles, uint32_t *count)
+{
+    LMSIM_DRIVER_CALL
+    if (!handles || !count)
+        return NvInvalidArgument;
+    LMSIM_INJECT(Fn::EnumPhysicalGpus, Scope());
+    for (size_t i = 0; i < s.rig.gpus.size(); ++i)
+        handles[i] = reinterpret_cast<void *>(kGpuHandleBase + i * kHandleStep);
+    *count = uint32_t(s.rig.gpus.size());
+    return NvOk;
+}
+
+// Resolves a GPU handle into `gpu` and applies the failure rules for it.
+#define LMSIM_GPU_CALL(fn, handle)                                                                 \
+    const int gpu = gpuIndex(s, handle);                                                           \
+    if (gpu < 0)                                                                                   \
+        return NvExpectedPhysicalGpuHandle;                                                        \
+    Scope gpuScope;                                                                                \
+    gpuScope.gpu = gpu;                                                                            \
+    LMSIM_INJECT(fn, gpuScope);
+
+int nvGetFullName(void *handle, char *name)
+{
+    LMSIM_DRIVER_CALL
+    if (!name)
+        return NvInvalidArgument;
+    LMSIM_GPU_CALL(Fn::GetFullName, handle)
+    copyName(s.rig.gpus[size_t(gpu)].fullName, name, kShortStringMax);
+    return NvOk;
+}
+
+int nvWorkstationQuery(void *handle, uint32_t feature)
+{
+    LMSIM_DRIVER_CALL
+    LMSIM_GPU_CALL(Fn::WorkstationQuery, handle)
+    return s.rig.gpus[size_t(gpu)].workstation && feature == 2 ? NvOk : NvNotSupported;
+}
+
+int nvGetAllDisplayIds(void *handle, DisplayIdEntry *entries, uint32_t *count)
+{
+    LMSIM_DRIVER_CALL
+    if (!count)
+        return NvInvalidArgument;
+    LMSIM_GPU_CALL(Fn::GetAllDisplayIds, handle)
+    const std::vector<int> &ids = s.rig.gpus[size_t(gpu)].displays;
+    const uint32_t n = uint32_t(ids.size());
+    if (!entries) {
+        *count = n;
+        return NvOk;
+    }
+    if (*count < n) {
+        *count = n;
+        return NvInsufficientBuffer;
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+        if (entries[i].version != kDisplayIdVersion)
+            return NvIncompatibleStructVersion;
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+        const RigDisplay &d = s.rig.displays[size_t(ids[i])];
+        uint32_t flags = d.connected ? kConnectedFlag : 0u;
+        for (const RigPath &p : s.rig.paths) {
+            if (std::find(p.displayIds.begin(), p.displayIds.end(), d.id) != p.displayIds.end())
+                flags |= 1u << 2; // active
+        }
+        for (const RigHandle &h : s.rig.handles) {
+            if (h.displayId == d.id)
+                flags |= 1u << 4; // visible to the OS
+        }
+        entries[i].connectorKind
+            = d.connectors.empty() ? -1 : connectorKind(d.connectors.front().first);
+        entries[i].displayId = d.id;
+        entries[i].flags = flags;
+    }
+    *count = n;
+    return NvOk;
+}
+
+// Resolves a display id into `display` and applies the failure rules for it.
+#define LMSIM_DISPLAY_CALL(fn, displayId)                                                          \
+    const int displayAt = displayIndex(s, displayId);                                              \
+    if (displayAt < 0)                                                                             \
+        return NvInvalidArgument;                                                                  \
+    RigDisplay &display = s.rig.displays[size_t(displayAt)];                                       \
+    LMSIM_INJECT(fn, displayScope(s, displayId));
+
+int nvGetConnectorInfo(uint32_t displayId, ConnectorInfo *info)
+{
+    LMSIM_DRIVER_CALL
+    if (!info)
+        return NvInvalidArgument;
+    LMSIM_DISPLAY_CALL(Fn::GetConnectorInfo, displayId)
+    if (info->version != kConnectorInfoVersion)
+        return NvIncompatibleStructVersion;
+    const uint32_t n = uint32_t(display.connectors.size());
+    info->flags = display.dualMode ? 1u : 0u;
+    if (n == 0) {
+        info->count = 0;
+        return NvEndEnumeration;
+    }
+    if (!info->entries || info->count == 0) {
+        info->count = n;
+        return NvOk;
+    }
+    const uint32_t written = std::min(n, info->count);
+    for (uint32_t i = 0; i < written; ++i) {
+        info->entries[i].type = display.connectors[i].first;
+        info->entries[i].value = display.connectors[i].second;
+    }
+    info->count = written;
+    return NvOk;
+}
+
+int nvGetEdid(uint32_t displayId, EdidData *edid, uint32_t *flag)
+{
+    LMSIM_DRIVER_CALL
+    if (!edid || !flag)
+        return NvInvalidArgument;
+    LMSIM_DISPLAY_CALL(Fn::GetEdid, displayId)
+    if (edid->version != kEdidVersion)
+        return NvIncompatibleStructVersion;
+    const bool overridden = !display.override.isEmpty();
+    const QByteArray &bytes = overridden ? display.override : display.edid;
+    if (bytes.isEmpty() || (!overridden && !display.connected))
+        return NvDataNotFound;
+    const uint32_t length = uint32_t(bytes.size());
+    if (edid->data && edid->size != 0) {
+        if (edid->size < length) {
+            edid->size = length;
+            return NvInsufficientBuffer;
+        }
+        std::memcpy(edid->data, bytes.constData(), length);
+    }
+    edid->size = length;
+    *flag = overridden ? 3u : 1u;
+    return NvOk;
+}
+
+int nvSetEdid(uint32_t displayId, EdidData *edid, uint32_t *flag)
+{
+    LMSIM_DRIVER_CALL
+    if (!edid || !flag)
+        return NvInvalidArgument;
+    LMSIM_DISPLAY_CALL(Fn::SetEdid, displayId)
+    if (edid->version != kEdidVersion)
+        return NvIncompatibleStructVersion;
+    if (!edid->data || edid->size == 0 || edid->size > kMaxEdidSize)
+        return NvInvalidArgument;
+    s.pending[size_t(displayAt)]
+        = QByteArray(reinterpret_cast<const char *>(edid->data), int(edid->size));
+    *flag = display.setFlag;
+    return NvOk;
+}
+
+int nvApplyEdid(uint32_t displayId, EdidData *edid)
+{
+    LMSIM_DRIVER_CALL
+    if (!edid)
+        return NvInvalidArgument;
+    LMSIM_DISPLAY_CALL(Fn::ApplyEdid, displayId)
+    if (edid->version != kEdidVersion)
+        return NvIncompatibleStructVersion;
+    QByteArray &pending = s.pending[size_t(displayAt)];
+    if (!edid->data && edid->size == 0) {
+        display.override.clear();
+        pending.clear();
+        return NvOk;
+    }
+    if (!edid->data || edid->size == 0 || edid->size > kMaxEdidSize)
+        return NvInvalidArgument;
+    const QByteArray bytes(reinterpret_cast<const char *>(edid->data), int(edid->size));
+    if (pending.isEmpty() || pending != bytes)
+        return NvInvalidArgument;
+    display.override = bytes;
+    pending.clear();
+    return NvOk;
+}
+
+int nvEnumDisplayHandle(uint32_t index, void **handle)
+{
+    LMSIM_DRIVER_CALL
+    if (!handle)
+        return NvInvalidArgument;
+    const int at = index < uint32_t(kMaxDisplayHandles) ? int(index) : -1;
+    Scope scope = handleScope(s, at);
+    scope.handle = at;
+    LMSIM_INJECT(Fn::EnumDisplayHandle, scope);
+    if (at < 0 || size_t(at) >= s.rig.handles.size())
+        return NvEndEnumeration;
+    *handle = reinterpret_cast<void *>(kDisplayHandleBase + size_t(at) * kHandleStep);
+    return NvOk;
+}
+
+// Resolves a display handle into `handleAt` and applies the failure rules for it.
+#define LMSIM_HANDLE_CALL(fn, handle)                                                              \
+    const int handleAt = displayHandleIndex(s, handle);                                            \
+    if (handleAt < 0)                                                                              \
+        return NvExpectedDisplayHandle;                                                            \
+    LMSIM_INJECT(fn, handleScope(s, handleAt));
+
+int nvGetAssociatedDisplayName(void *handle, char *name)
+{
+    LMSIM_DRIVER_CALL
+    if (!name)
+        return NvInvalidArgument;
+    LMSIM_HANDLE_CALL(Fn::GetAssociatedDisplayName, handle)
+    copyName(s.rig.handles[size_t(handleAt)].name, name, kShortStringMax);
+    return NvOk;
+}
+
+int nvGetDisplayIdByName(const char *name, uint32_t *displayId)
+{
+    LMSIM_DRIVER_CALL
+    if (!name || !displayId)
+        return NvInvalidArgument;
+    int found = -1;
+    for (size_t i = 0; i < s.rig.handles.size() && found < 0; ++i) {
+        if (s.rig.handles[i].name == name)
+            found = int(i);
+    }
+    LMSIM_INJECT(Fn::GetDisplayIdByName, handleScope(s, found));
+    if (found < 0)
+        return NvDeviceNotFound;
+    *displayId = s.rig.handles[size_t(found)].displayId;
+    return NvOk;
+}
+
+int nvGetOutputId(void *handle, uint32_t *outputId)
+{
+    LMSIM_DRIVER_CALL
+    if (!outputId)
+        return NvInvalidArgument;
+    LMSIM_HANDLE_CALL(Fn::GetOutputId, handle)
+    *outputId = s.rig.handles[size_t(handleAt)].outputId;
+    return NvOk;
+}
+
+// Checks the caller's path entries before anything is written.
+int checkPaths(const State &s, const PathEntry *paths)
+{
+    for (size_t i = 0; i < s.rig.paths.size(); ++i) {
+        const PathEntry &p = paths[i];
+        if (p.version != kPathVersion)
+            return NvIncompatibleStructVersion;
+        if (!p.targets)
+            continue;
+        if (p.targetCount != s.rig.paths[i].displayIds.size())
+            return NvInvalidArgument;
+        for (uint32_t t = 0; t < p.targetCount; ++t) {
+            if (p.targets[t].details && p.targets[t].details->version != kAdvancedTargetVersion)
+                return NvIncompatibleStructVersion;
+        }
+    }
+    return NvOk;
+}
+
+void fillPath(State &s, const RigPath &rp, PathEntry &p)
+{
+    p.sourceId = rp.sourceId;
+    p.targetCount = uint32_t(rp.displayIds.size());
+    p.flags = 0;
+    p.adapter = &s.adapterIds[rp.gpu];
+    if (p.sourceMode) {
+        *p.sourceMode = SourceMode();
+        p.sourceMode->width = rp.width;
+        p.sourceMode->height = rp.height;
+        p.sourceMode->colorDepth = rp.colorDepth;
+        p.sourceMode->x = rp.x;
+        p.sourceMode->y = rp.y;
+        p.sourceMode->flags = rp.gdiPrimary ? 1u : 0u;
+    }
+    if (!p.targets)
+        return;
+    for (size_t t = 0; t < rp.displayIds.size(); ++t) {
+        TargetEntry &target = p.targets[t];
+        target.displayId = rp.displayIds[t];
+        target.targetId = rp.targetId;
+        if (target.details) {
+            *target.details = AdvancedTargetInfo();
+            target.details->version = kAdvancedTargetVersion;
+            target.details->refreshRate1K = rp.refresh1K;
+        }
+    }
+}
+
+int nvGetDisplayConfig(uint32_t *pathCount, PathEntry *paths)
+{
+    LMSIM_DRIVER_CALL
+    if (!pathCount)
+        return NvInvalidArgument;
+    LMSIM_INJECT(Fn::GetDisplayConfig, Scope());
+    const uint32_t n = uint32_t(s.rig.paths.size());
+    if (!paths) {
+        *pathCount = n;
+        return NvOk;
+    }
+    if (*pathCount < n) {
+        *pathCount = n;
+        return NvInsufficientBuffer;
+    }
+    if (const int status = checkPaths(s, paths))
+        return status;
+    for (uint32_t i = 0; i < n; ++i)
+        fillPath(s, s.rig.paths[i], paths[i]);
+    *pathCount = n;
+    return NvOk;
+}
+
+// The display-configuration calls: no NvAPI_Initialize needed, Win32 codes.
+#define LMSIM_WINDOWS_CALL                                                                         \
+    State &s = state();                                                                            \
+    std::lock_guard<std::mutex> lock(s.mutex);                                                     \
+    ensureRig(s);
+
+bool validQueryFlags(uint32_t flags)
+{
+    const uint32_t kind = flags & 0x7u;
+    return (flags & ~0x17u) == 0 && (kind == 0x1u || kind == 0x2u || kind == 0x4u);
+}
+
+uint32_t windowsPathCount(const State &s)
+{
+    uint32_t n = 0;
+    for (const RigPath &p : s.rig.paths)
+        n += p.inWindows ? 1u : 0u;
+    return n;
+}
+
+uint64_t adapterOf(const State &s, const RigPath &p)
+{
+    return s.adapterIds[p.gpu];
+}
+
+long copyWindowsName(const std::string &name, char *out, uint32_t size)
+{
+    if (size < name.size() + 1)
+        return WinInsufficientBuffer;
+    copyName(name, out, size);
+    return WinSuccess;
+}
+
+// The Windows path with this adapter and source (or target) id, or -1.
+int findWindowsPath(const State &s, uint64_t adapterId, uint32_t id, bool bySource)
+{
+    for (size_t i = 0; i < s.rig.paths.size(); ++i) {
+        const RigPath &p = s.rig.paths[i];
+        if (p.inWindows && adapterOf(s, p) == adapterId
+            && (bySource ? p.sourceId : p.targetId) == id)
+            return int(i);
+    }
+    return -1;
+}
+
+} // namespace
+} // namespace lmsim
+
+using namespace lmsim;
+
+LMSIM_EXPORT void *nvapi_QueryInterface(unsigned int id)
+{
+    switch (id) {
+    case IdInitialize:
+        return reinterpret_cast<void *>(&nvInitialize);
+    case IdUnload:
+        return reinterpret_cast<void *>(&nvUnload);
+    case IdEnumPhysicalGpus:
+        return reinterpret_cast<void *>(&nvEnumPhysicalGpus);
+    case IdGpuGetFullName:
+        return reinterpret_cast<void *>(&nvGetFullName);
+    case IdWorkstationQuery:
+        return reinterpret_cast<void *>(&nvWorkstationQuery);
+    case IdGetAllDisplayIds:
+        return reinterpret_cast<void *>(&nvGetAllDisplayIds);
+    case IdGetConnectorInfo:
+        return reinterpret_cast<void *>(&nvGetConnectorInfo);
+    case IdGetEdid:
+        return reinterpret_cast<void *>(&nvGetEdid);
+    case IdSetEdid:
+        return reinterpret_cast<void *>(&nvSetEdid);
+    case IdApplyEdid:
+        return reinterpret_cast<void *>(&nvApplyEdid);
+    case IdEnumDisplayHandle:
+        return reinterpret_cast<void *>(&nvEnumDisplayHandle);
+    case IdGetAssociatedDisplayName:
+        return reinterpret_cast<void *>(&nvGetAssociatedDisplayName);
+    case IdGetDisplayIdByName:
+        return reinterpret_cast<void *>(&nvGetDisplayIdByName);
+    case IdGetOutputId:
+        return reinterpret_cast<void *>(&nvGetOutputId);
+    case IdGetDisplayConfig:
+        return reinterpret_cast<void *>(&nvGetDisplayConfig);
+    default:
+        return nullptr;
+    }
+}
+
+LMSIM_EXPORT long lmsim_GetDisplayConfigBufferSizes(
+    uint32_t flags, uint32_t *pathCount, uint32_t *modeCount)
+{
+    LMSIM_WINDOWS_CALL
+    if (!pathCount || !modeCount || !validQueryFlags(flags))
+        return WinInvalidParameter;
+    if (const long failure = injected(s, Fn::WinGetBufferSizes, Scope()))
+        return failure;
+    *pathCount = windowsPathCount(s);
+    *modeCount = *pathCount * kModesPerPath;
+    return WinSuccess;
+}
+
+LMSIM_EXPORT long lmsim_QueryDisplayConfig(uint32_t flags, uint32_t *pathCount,
+    LmSimDisplayPath *paths, uint32_t *modeCount, void * /*modes*/)
+{
+    LMSIM_WINDOWS_CALL
+    if (!pathCount || !modeCount || !validQueryFlags(flags))
+        return WinInvalidParameter;
+    const uint32_t n = windowsPathCount(s);
+    if (const long failure = injected(s, Fn::WinQueryDisplayConfig, Scope())) {
+        if (failure == WinInsufficientBuffer) {
+            // A path appeared since the sizes were asked.
+            *pathCount = n + 1;
+            *modeCount = (n + 1) * kModesPerPath;
+        }
+        return failure;
+    }
+    if (*pathCount < n || *modeCount < n * kModesPerPath) {
+        *pathCount = n;
+        *modeCount = n * kModesPerPath;
+        return WinInsufficientBuffer;
+    }
+    if (n > 0 && !paths)
+        return WinInvalidParameter;
+    uint32_t written = 0;
+    for (const RigPath &p : s.rig.paths) {
+        if (!p.inWindows)
+            continue;
+        paths[written].adapterId = adapterOf(s, p);
+        paths[written].sourceId = p.sourceId;
+        paths[written].targetId = p.targetId;
+        ++written;
+    }
+    *pathCount = n;
+    *modeCount = n * kModesPerPath;
+    return WinSuccess;
+}
+
+LMSIM_EXPORT long lmsim_GetSourceDeviceName(
+    uint64_t adapterId, uint32_t sourceId, char *gdiName, uint32_t size)
+{
+    LMSIM_WINDOWS_CALL
+    const int at = findWindowsPath(s, adapterId, sourceId, true);
+    if (!gdiName || size == 0 || at < 0)
+        return WinInvalidParameter;
+    if (const long failure = injected(s, Fn::WinGetSourceName, pathScope(s, at)))
+        return failure;
+    return copyWindowsName(s.rig.paths[size_t(at)].gdiName, gdiName, size);
+}
+
+LMSIM_EXPORT long lmsim_GetTargetDeviceName(
+    uint64_t adapterId, uint32_t targetId, char *friendlyName, uint32_t size)
+{
+    LMSIM_WINDOWS_CALL
+    const int at = findWindowsPath(s, adapterId, targetId, false);
+    if (!friendlyName || size == 0 || at < 0)
+        return WinInvalidParameter;
+    if (const long failure = injected(s, Fn::WinGetTargetName, pathScope(s, at)))
+        return failure;
+    return copyWindowsName(s.rig.paths[size_t(at)].monitorName, friendlyName, size);
+}
