@@ -1,0 +1,37 @@
+#include "CommandLine.h"
+
+#include <QtGlobal>
+
+#ifdef Q_OS_WIN
+#include <shellapi.h>
+#include <windows.h>
+#endif
+
+bool processArguments(int argc, char **argv, std::vector<std::string> &arguments)
+{
+    arguments.clear();
+#ifdef Q_OS_WIN
+    Q_UNUSED(argc)
+    Q_UNUSED(argv)
+    int count = 0;
+    LPWSTR *wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide)
+        return false;
+    for (int i = 0; i < count; ++i) {
+        const int size = WideCharToMultiByte(CP_ACP, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string ansi(size > 0 ? size_t(size) : 1u, '\0');
+        if (size > 0)
+            WideCharToMultiByte(CP_ACP, 0, wide[i], -1, ansi.data(), size, nullptr, nullptr);
+        ansi.resize(ansi.size() - 1); // drop the terminator
+        arguments.push_back(ansi);
+    }
+    LocalFree(wide);
+    return true;
+#else
+    if (argc < 0 || (argc > 0 && !argv))
+        return false;
+    for (int i = 0; i < argc; ++i)
+        arguments.emplace_back(argv[i] ? argv[i] : "");
+    return true;
+#endif
+}

@@ -1,0 +1,145 @@
+#include "DisplayConfig.h"
+
+#include "NvApi.h"
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+#include <cstring>
+
+#ifdef Q_OS_WIN
+
+DisplayConfig::DisplayConfig(NvApi &)
+{ }
+
+namespace {
+
+LUID toLuid(uint64_t id)
+{
+    LUID luid;
+    luid.LowPart = DWORD(id & 0xFFFFFFFFu);
+    luid.HighPart = LONG(id >> 32);
+    return luid;
+}
+
+} // namespace
+
+long DisplayConfig::bufferSizes(uint32_t flags, uint32_t &pathCount, uint32_t &modeCount)
+{
+    UINT32 paths = 0;
+    UINT32 modes = 0;
+    const LONG result = GetDisplayConfigBufferSizes(flags, &paths, &modes);
+    pathCount = paths;
+    modeCount = modes;
+    return result;
+}
+
+long DisplayConfig::query(
+    uint32_t flags, uint32_t &pathCount, std::vector<DisplayPathRef> &paths, uint32_t &modeCount)
+{
+    std::vector<DISPLAYCONFIG_PATH_INFO> pathInfo(pathCount);
+    std::vector<DISPLAYCONFIG_MODE_INFO> modeInfo(modeCount);
+    UINT32 pathsIn = pathCount;
+    UINT32 modesIn = modeCount;
+    const LONG result
+        = QueryDisplayConfig(flags, &pathsIn, pathInfo.data(), &modesIn, modeInfo.data(), nullptr);
+    pathCount = pathsIn;
+    modeCount = modesIn;
+    paths.clear();
+    if (result != ERROR_SUCCESS)
+        return result;
+    for (UINT32 i = 0; i < pathsIn && i < pathInfo.size(); ++i) {
+        const DISPLAYCONFIG_PATH_INFO &p = pathInfo[i];
+        DisplayPathRef ref;
+        ref.adapterId = (uint64_t(uint32_t(p.targetInfo.adapterId.HighPart)) << 32)
+            | p.targetInfo.adapterId.LowPart;
+        ref.sourceId = p.sourceInfo.id;
+        ref.targetId = p.targetInfo.id;
+        paths.push_back(ref);
+    }
+    return result;
+}
+
+long DisplayConfig::sourceGdiName(const DisplayPathRef &path, QString &name)
+{
+    DISPLAYCONFIG_SOURCE_DEVICE_NAME request = {};
+    request.header.type = DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME;
+    request.header.size = sizeof(request);
+    request.header.adapterId = toLuid(path.adapterId);
+    request.header.id = path.sourceId;
+    const LONG result = DisplayConfigGetDeviceInfo(&request.header);
+    if (result == ERROR_SUCCESS)
+        name = QString::fromWCharArray(request.viewGdiDeviceName);
+    return result;
+}
+
+long DisplayConfig::targetFriendlyName(const DisplayPathRef &path, QString &name)
+{
+    DISPLAYCONFIG_TARGET_DEVICE_NAME request = {};
+    request.header.type = DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME;
+    request.header.size = sizeof(request);
+    request.header.adapterId = toLuid(path.adapterId);
+    request.header.id = path.targetId;
+    const LONG result = DisplayConfigGetDeviceInfo(&request.header);
+    if (result == ERROR_SUCCESS)
+        name = QString::fromWCharArray(request.monitorFriendlyDeviceName);
+    return result;
+}
+
+#else
+
+DisplayConfig::DisplayConfig(NvApi &driver)
+    : m_bufferSizes(
+        reinterpret_cast<BufferSizesFn>(driver.resolveSymbol("lmsim_GetDisplayConfigBufferSizes")))
+    , m_query(reinterpret_cast<QueryFn>(driver.resolveSymbol("lmsim_QueryDisplayConfig")))
+    , m_sourceName(reinterpret_cast<NameFn>(driver.resolveSymbol("lmsim_GetSourceDeviceName")))
+    , m_targetName(reinterpret_cast<NameFn>(driver.resolveSymbol("lmsim_GetTargetDeviceName")))
+{ }
+
+long DisplayConfig::bufferSizes(uint32_t flags, uint32_t &pathCount, uint32_t &modeCount)
+{
+    return m_bufferSizes ? m_bufferSizes(flags, &pathCount, &modeCount) : kNotSupported;
+}
+
+long DisplayConfig::query(
+    uint32_t flags, uint32_t &pathCount, std::vector<DisplayPathRef> &paths, uint32_t &modeCount)
+{
+    if (!m_query)
+        return kNotSupported;
+    paths.assign(pathCount, DisplayPathRef());
+    // Room for Windows-sized mode entries, in case the library fills them.
+    std::vector<unsigned char> modes(size_t(modeCount) * 64u);
+    const uint32_t room = pathCount;
+    const long result = m_query(flags, &pathCount, paths.data(), &modeCount, modes.data());
+    paths.resize(result == kSuccess ? qMin(room, pathCount) : 0);
+    return result;
+}
+
+namespace {
+
+long fetchName(
+    long (*fn)(uint64_t, uint32_t, char *, uint32_t), uint64_t adapter, uint32_t id, QString &name)
+{
+    if (!fn)
+        return DisplayConfig::kNotSupported;
+    char buffer[256] = {};
+    const long result = fn(adapter, id, buffer, sizeof(buffer));
+    if (result == DisplayConfig::kSuccess)
+        name = QString::fromUtf8(buffer, qsizetype(strnlen(buffer, sizeof(buffer))));
+    return result;
+}
+
+} // namespace
+
+long DisplayConfig::sourceGdiName(const DisplayPathRef &path, QString &name)
+{
+    return fetchName(m_sourceName, path.adapterId, path.sourceId, name);
+}
+
+long DisplayConfig::targetFriendlyName(const DisplayPathRef &path, QString &name)
+{
+    return fetchName(m_targetName, path.adapterId, path.targetId, name);
+}
+
+#endif
