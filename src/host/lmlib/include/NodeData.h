@@ -1,0 +1,91 @@
+#pragma once
+
+#include "SharedIdentifiers.h"
+#include "lmlib_global.h"
+
+#include <QDomElement>
+#include <QString>
+#include <QUuid>
+
+class XmlWriter;
+
+// One value of the show graph. The data type says which kind of value it is;
+// `defined` says whether the value currently means anything.
+class LMLIB_EXPORT ANodeData
+{
+public:
+    explicit ANodeData(const QUuid &type)
+        : dataType(type)
+    { }
+    virtual ~ANodeData();
+
+    // Writes the value's attributes (and children) into the element the caller opened.
+    virtual void serialize(XmlWriter &writer) const = 0;
+    virtual void deserialize(const QDomElement &element) = 0;
+    // Copies the value (not `defined`) from another value of the same kind.
+    virtual void setValue(const ANodeData &other) = 0;
+    // A new owned copy, `defined` included.
+    virtual ANodeData *clone() const = 0;
+
+    QUuid dataType;
+    bool defined = false;
+
+protected:
+    ANodeData(const ANodeData &) = default;
+    ANodeData &operator=(const ANodeData &) = default;
+};
+
+class LMLIB_EXPORT BoolData : public ANodeData
+{
+public:
+    explicit BoolData(bool v = false);
+
+    void serialize(XmlWriter &writer) const override;
+    void deserialize(const QDomElement &element) override;
+    void setValue(const ANodeData &other) override;
+    ANodeData *clone() const override;
+
+    bool value;
+};
+
+class LMLIB_EXPORT IntData : public ANodeData
+{
+public:
+    explicit IntData(qint32 v = 0);
+
+    void serialize(XmlWriter &writer) const override;
+    void deserialize(const QDomElement &element) override;
+    void setValue(const ANodeData &other) override;
+    ANodeData *clone() const override;
+
+    qint32 value;
+};
+
+class LMLIB_EXPORT Vec2Data : public ANodeData
+{
+public:
+    Vec2Data(float xValue = 0.0f, float yValue = 0.0f);
+
+    void serialize(XmlWriter &writer) const override;
+    void deserialize(const QDomElement &element) override;
+    void setValue(const ANodeData &other) override;
+    ANodeData *clone() const override;
+
+    float x;
+    float y;
+};
+
+// Designates one device of the show by type name and device number; -1 names none.
+class LMLIB_EXPORT DeviceDescriptorData : public ANodeData
+{
+public:
+    explicit DeviceDescriptorData(const QString &type = QString(), int number = -1);
+
+    void serialize(XmlWriter &writer) const override;
+    void deserialize(const QDomElement &element) override;
+    void setValue(const ANodeData &other) override;
+    ANodeData *clone() const override;
+
+    int deviceId;
+    QString deviceType;
+};

@@ -1,0 +1,8 @@
+#include "DeviceFactoryInterface.h"
+
+DeviceFactoryInterface::~DeviceFactoryInterface() = default;
+
+bool DeviceFactoryInterface::isTimecodeDevice() const
+{
+    return false;
+}

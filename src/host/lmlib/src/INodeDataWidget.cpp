@@ -1,0 +1,7 @@
+#include "INodeDataWidget.h"
+
+INodeDataWidget::INodeDataWidget(QWidget *parent)
+    : QWidget(parent)
+{ }
+
+INodeDataWidget::~INodeDataWidget() = default;

@@ -1,0 +1,141 @@
+#include "NodeData.h"
+
+#include <QIODevice> // XmlWriter.h needs it
+#include <XmlWriter.h>
+
+namespace {
+
+const QString valueAttr = QStringLiteral("value");
+
+// 9 significant digits bring every float back unchanged.
+QString floatText(float v)
+{
+    return QString::number(double(v), 'g', 9);
+}
+
+float readFloat(const QDomElement &element, const QString &name)
+{
+    return element.attribute(name, QStringLiteral("0")).toFloat();
+}
+
+} // namespace
+
+ANodeData::~ANodeData() = default;
+
+BoolData::BoolData(bool v)
+    : ANodeData(BoolDataTypeId)
+    , value(v)
+{ }
+
+void BoolData::serialize(XmlWriter &writer) const
+{
+    writer.attribute(valueAttr, value ? 1 : 0);
+}
+
+void BoolData::deserialize(const QDomElement &element)
+{
+    const QString text = element.attribute(valueAttr).trimmed();
+    value = text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || text.toInt() != 0;
+}
+
+void BoolData::setValue(const ANodeData &other)
+{
+    if (const auto *o = dynamic_cast<const BoolData *>(&other))
+        value = o->value;
+}
+
+ANodeData *BoolData::clone() const
+{
+    return new BoolData(*this);
+}
+
+IntData::IntData(qint32 v)
+    : ANodeData(IntDataTypeId)
+    , value(v)
+{ }
+
+void IntData::serialize(XmlWriter &writer) const
+{
+    writer.attribute(valueAttr, int(value));
+}
+
+void IntData::deserialize(const QDomElement &element)
+{
+    value = element.attribute(valueAttr, QStringLiteral("0")).toInt();
+}
+
+void IntData::setValue(const ANodeData &other)
+{
+    if (const auto *o = dynamic_cast<const IntData *>(&other))
+        value = o->value;
+}
+
+ANodeData *IntData::clone() const
+{
+    return new IntData(*this);
+}
+
+Vec2Data::Vec2Data(float xValue, float yValue)
+    : ANodeData(Vec2DataTypeId)
+    , x(xValue)
+    , y(yValue)
+{ }
+
+void Vec2Data::serialize(XmlWriter &writer) const
+{
+    writer.attribute(QStringLiteral("x"), floatText(x));
+    writer.attribute(QStringLiteral("y"), floatText(y));
+}
+
+void Vec2Data::deserialize(const QDomElement &element)
+{
+    x = readFloat(element, QStringLiteral("x"));
+    y = readFloat(element, QStringLiteral("y"));
+}
+
+void Vec2Data::setValue(const ANodeData &other)
+{
+    if (const auto *o = dynamic_cast<const Vec2Data *>(&other)) {
+        x = o->x;
+        y = o->y;
+    }
+}
+
+ANodeData *Vec2Data::clone() const
+{
+    return new Vec2Data(*this);
+}
+
+DeviceDescriptorData::DeviceDescriptorData(const QString &type, int number)
+    : ANodeData(DeviceDescriptorDataTypeId)
+    , deviceId(number)
+    , deviceType(type)
+{ }
+
+void DeviceDescriptorData::serialize(XmlWriter &writer) const
+{
+    writer.attribute(QStringLiteral("deviceType"), deviceType);
+    writer.attribute(QStringLiteral("deviceId"), deviceId);
+}
+
+void DeviceDescriptorData::deserialize(const QDomElement &element)
+{
+    deviceType = element.attribute(QStringLiteral("deviceType"));
+    bool ok = false;
+    deviceId = element.attribute(QStringLiteral("deviceId")).toInt(&ok);
+    if (!ok)
+        deviceId = -1;
+}
+
+void DeviceDescriptorData::setValue(const ANodeData &other)
+{
+    if (const auto *o = dynamic_cast<const DeviceDescriptorData *>(&other)) {
+        deviceId = o->deviceId;
+        deviceType = o->deviceType;
+    }
+}
+
+ANodeData *DeviceDescriptorData::clone() const
+{
+    return new DeviceDescriptorData(*this);
+}

@@ -1,0 +1,20 @@
+#include "Screen.h"
+
+ScreenOutput::ScreenOutput(int id, const QString &name, int kind)
+    : m_id(id)
+    , m_name(name)
+    , m_kind(kind)
+{ }
+
+Screen::Screen(int id, const QString &name, const QString &networkAddress)
+    : m_id(id)
+    , m_name(name)
+    , m_networkAddress(networkAddress)
+{ }
+
+Screen::~Screen() = default;
+
+void Screen::setScreenSet(std::unique_ptr<ScreenSet> set)
+{
+    m_screenSet = std::move(set);
+}

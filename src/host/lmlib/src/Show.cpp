@@ -1,0 +1,84 @@
+#include "Show.h"
+
+#include "Device.h"
+#include "NodeData.h"
+#include "NodeGraph.h"
+#include "SyncBus.h"
+
+Show::Show(const NodeTypeRegistry &registry, QObject *parent)
+    : QObject(parent)
+    , m_graph(std::make_unique<NodeGraph>(registry, this))
+{ }
+
+Show::~Show()
+{
+    if (m_syncBus)
+        m_syncBus->detach(this);
+    // Controllers first: they may still follow devices.
+    m_graph.reset();
+    for (const QMap<int, Device *> &devices : std::as_const(m_devices))
+        qDeleteAll(devices);
+    qDeleteAll(m_mediaServers);
+}
+
+bool Show::addDevice(Device *device, QString *error)
+{
+    if (!device)
+        return false;
+    QMap<int, Device *> &devices = m_devices[device->typeName()];
+    if (device->deviceNumber() < 0)
+        device->setDeviceNumber(devices.isEmpty() ? 1 : devices.lastKey() + 1);
+    if (devices.contains(device->deviceNumber())) {
+        if (error) {
+            *error = QStringLiteral("device %1 number %2 is already in the show")
+                         .arg(device->typeName())
+                         .arg(device->deviceNumber());
+        }
+        delete device;
+        return false;
+    }
+    devices.insert(device->deviceNumber(), device);
+    device->setShow(this);
+    return true;
+}
+
+bool Show::removeDevice(const QString &typeName, int number)
+{
+    auto it = m_devices.find(typeName);
+    if (it == m_devices.end())
+        return false;
+    Device *device = it->take(number);
+    delete device;
+    return device != nullptr;
+}
+
+QMap<int, Device *> Show::devicesOfType(const QString &typeName) const
+{
+    return m_devices.value(typeName);
+}
+
+QList<Device *> Show::allDevices() const
+{
+    QList<Device *> all;
+    for (const QMap<int, Device *> &devices : m_devices)
+        all.append(devices.values());
+    return all;
+}
+
+Device *Show::findDevice(const QString &typeName, int number) const
+{
+    return m_devices.value(typeName).value(number);
+}
+
+Device *Show::resolveDevice(const DeviceDescriptorData &descriptor) const
+{
+    return findDevice(descriptor.deviceType, descriptor.deviceId);
+}
+
+bool Show::addMediaServer(std::unique_ptr<Screen> screen)
+{
+    if (!screen || m_mediaServers.contains(screen->id()))
+        return false;
+    m_mediaServers.insert(screen->id(), screen.release());
+    return true;
+}

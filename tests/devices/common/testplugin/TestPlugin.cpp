@@ -1,0 +1,103 @@
+#include "TestPlugin.h"
+
+#include "DevicePluginTraits.h"
+#include "NodeData.h"
+#include "NodeRegistration.h"
+
+#include <QIODevice>
+#include <XmlWriter.h>
+
+TestDevice::TestDevice(bool onMaster)
+    : Device(onMaster)
+{
+    m_typeName = QStringLiteral("TestDevice");
+    m_deviceNumber = 0;
+    m_name = QString();
+}
+
+void TestDevice::readDom(const QDomElement &element)
+{
+    readDomBase(element, 1);
+    setting = element.attribute(QStringLiteral("setting"));
+}
+
+void TestDevice::writeXml(XmlWriter &writer)
+{
+    XMLNodeBaseBegin(writer, 1);
+    writer.attribute(QStringLiteral("setting"), setting);
+    XMLNodeBaseEnd(writer);
+}
+
+TestSourceController::TestSourceController(Node &node)
+    : IShowNodeController(TestSourceControllerType, node, false)
+{ }
+
+const OutputSlotDescriptors &TestSourceController::outputSlots() const
+{
+    static const OutputSlotDescriptors list {{"Level", IntDataTypeId, 0}};
+    return list;
+}
+
+const TriggerDescriptors &TestSourceController::outputTriggers() const
+{
+    static const TriggerDescriptors triggers {{0, "Changed"}};
+    return triggers;
+}
+
+const PropertySlotDescriptors &TestSourceController::propertySlots() const
+{
+    static const PropertySlotDescriptors list {{"Device", DeviceDescriptorDataTypeId, 0,
+        std::make_shared<DeviceDescriptorData>(QStringLiteral("TestDevice")), 0}};
+    return list;
+}
+
+TestSinkController::TestSinkController(const QUuid &type, Node &node)
+    : IShowNodeController(type, node, false)
+{ }
+
+const InputSlotDescriptors &TestSinkController::inputSlots() const
+{
+    static const InputSlotDescriptors list {
+        {"Enable", BoolDataTypeId, 0, std::make_shared<BoolData>(true), false, 0}};
+    return list;
+}
+
+const TriggerDescriptors &TestSinkController::inputTriggers() const
+{
+    static const TriggerDescriptors triggers {{0, "Go"}};
+    return triggers;
+}
+
+namespace DevicePlugin {
+
+Device *createDevice(bool onMaster)
+{
+    return new TestDevice(onMaster);
+}
+
+QString deviceType()
+{
+    return QStringLiteral("TestDevice");
+}
+
+QString deviceDisplayName()
+{
+    return QStringLiteral("Test Device");
+}
+
+QString deviceIconPath()
+{
+    return QStringLiteral(":/images/DV_DeviceTestNormal.svg");
+}
+
+void fillNodeTypeRegistry(NodeTypeRegistry &registry, const HostCallbacks &)
+{
+    registry.dataFactories.insert(TestDataTypeId, [] { return new IntData(); });
+    registry.dataColors.insert(TestDataTypeId, deviceNodeColor());
+    registerController<TestSourceController>(
+        registry, TestSourceControllerType, "Test source", "Devices/Test");
+    registerController<TestSinkController>(
+        registry, TestSinkControllerType, "Test sink", "Devices/Test");
+}
+
+} // namespace DevicePlugin
