@@ -6,6 +6,19 @@
 #include <QString>
 #include <QStringList>
 
+#include <LMLog.h>
+
+#include <cstdarg>
+
+// Calls the FFmpeg adapter the way FFmpeg's log callback would.
+inline void ffmpegStyle(LMLog &log, int level, const char *format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    log.ffmpegLogHandler(level, format, arguments);
+    va_end(arguments);
+}
+
 // Lines of a log file as text; a missing file reads as no lines.
 inline QStringList readLogLines(const QString &path)
 {

@@ -415,16 +415,6 @@ void TestLMLogCore::toStringTable()
     QCOMPARE(LMLog::toString(LOG::logType(3)), QStringLiteral("[UNKNOWN]"));
 }
 
-namespace {
-void ffmpegStyle(LMLog &log, int level, const char *format, ...)
-{
-    va_list arguments;
-    va_start(arguments, format);
-    log.ffmpegLogHandler(level, format, arguments);
-    va_end(arguments);
-}
-} // namespace
-
 void TestLMLogCore::showModeFiltersOnlyClients()
 {
     const QString logPath = path("show.log");

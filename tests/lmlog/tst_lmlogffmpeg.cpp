@@ -18,14 +18,6 @@ void forwardToLog(void *, int level, const char *format, va_list arguments)
     if (s_log)
         s_log->ffmpegLogHandler(level, format, arguments);
 }
-
-void direct(LMLog &log, int level, const char *format, ...)
-{
-    va_list arguments;
-    va_start(arguments, format);
-    log.ffmpegLogHandler(level, format, arguments);
-    va_end(arguments);
-}
 } // namespace
 
 class TestLMLogFfmpeg : public QObject
@@ -109,9 +101,9 @@ void TestLMLogFfmpeg::modeFiltersBeforeFormatting()
         av_log(nullptr, AV_LOG_WARNING, "dropped warning\n");
         av_log(nullptr, AV_LOG_FATAL, "kept fatal\n");
         // A masked message is never formatted: a bad format cannot hurt.
-        direct(log, 32, "%s%s%s%n");
-        direct(log, 48, "%s%s%s%n");
-        direct(log, 24, nullptr);
+        ffmpegStyle(log, 32, "%s%s%s%n");
+        ffmpegStyle(log, 48, "%s%s%s%n");
+        ffmpegStyle(log, 24, nullptr);
         av_log_set_callback(av_log_default_callback);
     }
     const QStringList lines = readLogLines(logPath());
@@ -132,8 +124,8 @@ void TestLMLogFfmpeg::longMessageIsCut()
         av_log_set_callback(forwardToLog);
         av_log(nullptr, AV_LOG_ERROR, "%s", exact.constData());
         av_log(nullptr, AV_LOG_ERROR, "%s", over.constData());
-        direct(log, 16, "%s%s", over.constData(), "more");
-        direct(log, 16, "%s", straddle.constData());
+        ffmpegStyle(log, 16, "%s%s", over.constData(), "more");
+        ffmpegStyle(log, 16, "%s", straddle.constData());
         av_log_set_callback(av_log_default_callback);
     }
     const QStringList lines = readLogLines(logPath());
@@ -152,8 +144,8 @@ void TestLMLogFfmpeg::nothingAnnounced()
     LMLog log(logPath(), 100000);
     int announced = 0;
     connect(&log, &LMLog::messageLogged, this, [&announced] { ++announced; });
-    direct(log, 0, "fatal from ffmpeg\n");
-    direct(log, 16, "critical from ffmpeg\n");
+    ffmpegStyle(log, 0, "fatal from ffmpeg\n");
+    ffmpegStyle(log, 16, "critical from ffmpeg\n");
     QCOMPARE(announced, 0);
     QCOMPARE(readLogLines(logPath()).size(), 4);
 }

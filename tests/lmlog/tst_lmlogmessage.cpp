@@ -10,6 +10,17 @@ namespace {
 const QString kDeclaration = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
 
 QStringList s_captured;
+
+// One element "a" with one text attribute "v".
+QString writeOneAttribute(const QString &value)
+{
+    QString out;
+    XmlWriter writer(&out);
+    writer.startElement(QStringLiteral("a"));
+    writer.attribute(QStringLiteral("v"), value);
+    writer.endElement(QStringLiteral("a"));
+    return out;
+}
 void capture(QtMsgType, const QMessageLogContext &, const QString &message)
 {
     s_captured << message;
@@ -62,22 +73,14 @@ void TestLMLogMessage::writerEmptyElement()
 
 void TestLMLogMessage::writerEscapesAttributeValues()
 {
-    QString out;
-    XmlWriter writer(&out);
-    writer.startElement(QStringLiteral("a"));
-    writer.attribute(QStringLiteral("v"), QStringLiteral("x&y<z>'q\"\t\nü"));
-    writer.endElement(QStringLiteral("a"));
-    QCOMPARE(out, kDeclaration + QStringLiteral("\n<a v=\"x&amp;y&lt;z&gt;&apos;q&quot;\t\nü\"/>"));
+    QCOMPARE(writeOneAttribute(QStringLiteral("x&y<z>'q\"\t\nü")),
+        kDeclaration + QStringLiteral("\n<a v=\"x&amp;y&lt;z&gt;&apos;q&quot;\t\nü\"/>"));
 }
 
 void TestLMLogMessage::writerEscapesEntitiesAgain()
 {
-    QString out;
-    XmlWriter writer(&out);
-    writer.startElement(QStringLiteral("a"));
-    writer.attribute(QStringLiteral("v"), QStringLiteral("&amp;&lt;"));
-    writer.endElement(QStringLiteral("a"));
-    QCOMPARE(out, kDeclaration + QStringLiteral("\n<a v=\"&amp;amp;&amp;lt;\"/>"));
+    QCOMPARE(writeOneAttribute(QStringLiteral("&amp;&lt;")),
+        kDeclaration + QStringLiteral("\n<a v=\"&amp;amp;&amp;lt;\"/>"));
 }
 
 void TestLMLogMessage::writerIntegers()
