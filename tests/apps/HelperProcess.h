@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+
+// Runs the built lm_elevated_helper as a process and talks to it on the fixed loopback
+// ports, the way the host does. Other test runs may hold the ports for a moment, so binds
+// and starts are retried briefly.
+class HelperProcess
+{
+public:
+    HelperProcess();
+    ~HelperProcess();
+
+    static QString buildDir();
+    static QString binary(const QString &name);
+    static QString simLibrary();
+
+    // Environment for a helper without any driver library.
+    static QProcessEnvironment noDriverEnvironment();
+    // Environment for a helper on the simulated driver with the given rig file.
+    static QProcessEnvironment simEnvironment(const QString &rigPath);
+
+    // Starts the helper and waits until it reports its port bound. False on failure
+    // (the reason is in lastError()).
+    bool start(QProcessEnvironment env);
+    bool isRunning() const;
+    // Waits for the process to end; true when it ended with exit code 0.
+    bool waitForCleanExit(int ms);
+    void stop();
+
+    // Binds the reply port (needed before any request; the client tests leave it free).
+    bool bindReplyPort();
+    void releaseReplyPort();
+    void send(const QByteArray &datagram);
+    // Sends and returns the reply forwarded to the request's source (empty on time-out).
+    QByteArray request(const QByteArray &datagram, int timeoutMs = 5000);
+    // The next reply within `timeoutMs`, or an empty array.
+    QByteArray nextReply(int timeoutMs);
+    // Drops replies that arrived unasked.
+    void drainReplies();
+
+    // The event-log lines written so far.
+    QStringList events() const;
+    // Waits until an event-log line contains `text`.
+    bool waitForEvent(const QString &text, int timeoutMs = 5000) const;
+    QString eventLogPath() const;
+    QString lastError() const { return m_error; }
+    QString tempPath(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QUdpSocket m_replySocket;
+    QString m_error;
+};
+
+// Runs lm_helper_client with `arguments`; returns its exit code (-1 when it did not end).
+int runClient(const QStringList &arguments, QByteArray *out = nullptr, QByteArray *err = nullptr,
+    int timeoutMs = 15000);
