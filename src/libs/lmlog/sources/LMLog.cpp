@@ -27,6 +27,7 @@ const DefaultQtFormatSetter s_formatSetter;
 
 constexpr int kFileTailChars = 20;
 constexpr std::size_t kFfmpegBufferSize = 2048;
+constexpr std::size_t kKeptCapacity = 64 * 1024;
 
 // Type tags already padded to the 11-character field.
 const char *paddedTypeTag(LOG::logType type)
@@ -98,6 +99,9 @@ class LineBuilder
 public:
     void reset()
     {
+        // One huge message must not pin its buffer for the thread's lifetime.
+        if (m_text.capacity() > kKeptCapacity)
+            std::string().swap(m_text);
         m_text.clear();
         m_chars = 0;
     }
@@ -231,10 +235,10 @@ void replaceSymlink(const QString &linkPath, const QString &target)
         SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
 #else
     ::unlink(QFile::encodeName(linkPath).constData());
-    if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(linkPath).constData())
-        != 0) {
-        // Nothing to do: the log works without its link.
-    }
+    // The log works without its link, so a failure is left alone.
+    const int failed
+        = ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(linkPath).constData());
+    Q_UNUSED(failed);
 #endif
 }
 
