@@ -191,79 +191,135 @@ int32_t connectorKind(uint32_t code)
     }
 }
 
-// A call of the driver: the lock held, and NvAPI_Initialize checked.
-#define LMSIM_DRIVER_CALL                                                                          \
-    State &s = state();                                                                            \
-    std::lock_guard<std::mutex> lock(s.mutex);                                                     \
-    if (s.initCount == 0)                                                                          \
-        return NvApiNotInitialized;
+// One call into the driver: holds the driver's lock for its length. Each begin...()
+// answers the status the call must return at once (not initialised, missing argument,
+// unknown handle or display id, injected failure), or 0 to go on.
+class Call
+{
+public:
+    Call()
+        : s(state())
+        , m_lock(s.mutex)
+    { }
 
-#define LMSIM_INJECT(fn, scope)                                                                    \
-    if (const long failure = injected(s, fn, scope))                                               \
-        return int(failure);
+    State &s;
+
+    int begin(Fn fn, bool argumentsPresent, const Scope &scope = Scope())
+    {
+        return check(false, NvOk, fn, argumentsPresent, scope);
+    }
+
+    int beginGpu(Fn fn, bool argumentsPresent, const void *handle, int *gpu)
+    {
+        *gpu = gpuIndex(s, handle);
+        Scope scope;
+        scope.gpu = *gpu;
+        return check(*gpu < 0, NvExpectedPhysicalGpuHandle, fn, argumentsPresent, scope);
+    }
+
+    int beginDisplay(Fn fn, bool argumentsPresent, uint32_t displayId, RigDisplay **display)
+    {
+        const int at = displayIndex(s, displayId);
+        *display = at < 0 ? nullptr : &s.rig.displays[size_t(at)];
+        return check(at < 0, NvInvalidArgument, fn, argumentsPresent, displayScope(s, displayId));
+    }
+
+    int beginHandle(Fn fn, bool argumentsPresent, const void *handle, int *index)
+    {
+        *index = displayHandleIndex(s, handle);
+        return check(
+            *index < 0, NvExpectedDisplayHandle, fn, argumentsPresent, handleScope(s, *index));
+    }
+
+private:
+    // Initialisation and arguments first, then `status` when `unknown` holds, then the injected
+    // failures.
+    int check(bool unknown, int status, Fn fn, bool argumentsPresent, const Scope &scope)
+    {
+        if (s.initCount == 0)
+            return NvApiNotInitialized;
+        if (!argumentsPresent)
+            return NvInvalidArgument;
+        if (unknown)
+            return status;
+        return int(injected(s, fn, scope));
+    }
+
+    std::lock_guard<std::mutex> m_lock;
+};
 
 int nvInitialize()
 {
     State &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     ensureRig(s);
-    LMSIM_INJECT(Fn::Initialize, Scope());
+    if (const long failure = injected(s, Fn::Initialize, Scope()))
+        return int(failure);
     ++s.initCount;
     return NvOk;
 }
 
 int nvUnload()
 {
-    LMSIM_DRIVER_CALL
-    LMSIM_INJECT(Fn::Unload, Scope());
-    --s.initCount;
+    Call call;
+    if (const int status = call.begin(Fn::Unload, true))
+        return status;
+    --call.s.initCount;
     return NvOk;
 }
 
 int nvEnumPhysicalGpus(void **handles, uint32_t *count)
 {
-    LMSIM_DRIVER_CALL
-    if (!handles || !count)
-        return NvInvalidArgument;
-    LMSIM_INJECT(Fn::EnumPhysicalGpus, Scope());
-    for (size_t i = 0; i < s.rig.gpus.size(); ++i)
+    Call call;
+    if (const int status = call.begin(Fn::EnumPhysicalGpus, handles && count))
+        return status;
+    const size_t n = call.s.rig.gpus.size();
+    for (size_t i = 0; i < n; ++i)
         handles[i] = reinterpret_cast<void *>(kGpuHandleBase + i * kHandleStep);
-    *count = uint32_t(s.rig.gpus.size());
+    *count = uint32_t(n);
     return NvOk;
 }
 
-// Resolves a GPU handle into `gpu` and applies the failure rules for it.
-#define LMSIM_GPU_CALL(fn, handle)                                                                 \
-    const int gpu = gpuIndex(s, handle);                                                           \
-    if (gpu < 0)                                                                                   \
-        return NvExpectedPhysicalGpuHandle;                                                        \
-    Scope gpuScope;                                                                                \
-    gpuScope.gpu = gpu;                                                                            \
-    LMSIM_INJECT(fn, gpuScope);
-
 int nvGetFullName(void *handle, char *name)
 {
-    LMSIM_DRIVER_CALL
-    if (!name)
-        return NvInvalidArgument;
-    LMSIM_GPU_CALL(Fn::GetFullName, handle)
-    copyName(s.rig.gpus[size_t(gpu)].fullName, name, kShortStringMax);
+    Call call;
+    int gpu = -1;
+    if (const int status = call.beginGpu(Fn::GetFullName, name != nullptr, handle, &gpu))
+        return status;
+    copyName(call.s.rig.gpus[size_t(gpu)].fullName, name, kShortStringMax);
     return NvOk;
 }
 
 int nvWorkstationQuery(void *handle, uint32_t feature)
 {
-    LMSIM_DRIVER_CALL
-    LMSIM_GPU_CALL(Fn::WorkstationQuery, handle)
-    return s.rig.gpus[size_t(gpu)].workstation && feature == 2 ? NvOk : NvNotSupported;
+    Call call;
+    int gpu = -1;
+    if (const int status = call.beginGpu(Fn::WorkstationQuery, true, handle, &gpu))
+        return status;
+    return call.s.rig.gpus[size_t(gpu)].workstation && feature == 2 ? NvOk : NvNotSupported;
+}
+
+uint32_t displayIdFlags(const State &s, const RigDisplay &d)
+{
+    uint32_t flags = d.connected ? kConnectedFlag : 0u;
+    for (const RigPath &p : s.rig.paths) {
+        if (std::find(p.displayIds.begin(), p.displayIds.end(), d.id) != p.displayIds.end())
+            flags |= 1u << 2; // active
+    }
+    for (const RigHandle &h : s.rig.handles) {
+        if (h.displayId == d.id)
+            flags |= 1u << 4; // visible to the OS
+    }
+    return flags;
 }
 
 int nvGetAllDisplayIds(void *handle, DisplayIdEntry *entries, uint32_t *count)
 {
-    LMSIM_DRIVER_CALL
-    if (!count)
-        return NvInvalidArgument;
-    LMSIM_GPU_CALL(Fn::GetAllDisplayIds, handle)
+    Call call;
+    int gpu = -1;
+    if (const int status = call.beginGpu(Fn::GetAllDisplayIds, count != nullptr, handle, &gpu))
+        return status;
+    const State &s = call.s;
     const std::vector<int> &ids = s.rig.gpus[size_t(gpu)].displays;
     const uint32_t n = uint32_t(ids.size());
     if (!entries) {
@@ -280,42 +336,26 @@ int nvGetAllDisplayIds(void *handle, DisplayIdEntry *entries, uint32_t *count)
     }
     for (uint32_t i = 0; i < n; ++i) {
         const RigDisplay &d = s.rig.displays[size_t(ids[i])];
-        uint32_t flags = d.connected ? kConnectedFlag : 0u;
-        for (const RigPath &p : s.rig.paths) {
-            if (std::find(p.displayIds.begin(), p.displayIds.end(), d.id) != p.displayIds.end())
-                flags |= 1u << 2; // active
-        }
-        for (const RigHandle &h : s.rig.handles) {
-            if (h.displayId == d.id)
-                flags |= 1u << 4; // visible to the OS
-        }
         entries[i].connectorKind
             = d.connectors.empty() ? -1 : connectorKind(d.connectors.front().first);
         entries[i].displayId = d.id;
-        entries[i].flags = flags;
+        entries[i].flags = displayIdFlags(s, d);
     }
     *count = n;
     return NvOk;
 }
 
-// Resolves a display id into `display` and applies the failure rules for it.
-#define LMSIM_DISPLAY_CALL(fn, displayId)                                                          \
-    const int displayAt = displayIndex(s, displayId);                                              \
-    if (displayAt < 0)                                                                             \
-        return NvInvalidArgument;                                                                  \
-    RigDisplay &display = s.rig.displays[size_t(displayAt)];                                       \
-    LMSIM_INJECT(fn, displayScope(s, displayId));
-
 int nvGetConnectorInfo(uint32_t displayId, ConnectorInfo *info)
 {
-    LMSIM_DRIVER_CALL
-    if (!info)
-        return NvInvalidArgument;
-    LMSIM_DISPLAY_CALL(Fn::GetConnectorInfo, displayId)
+    Call call;
+    RigDisplay *display = nullptr;
+    if (const int status
+        = call.beginDisplay(Fn::GetConnectorInfo, info != nullptr, displayId, &display))
+        return status;
     if (info->version != kConnectorInfoVersion)
         return NvIncompatibleStructVersion;
-    const uint32_t n = uint32_t(display.connectors.size());
-    info->flags = display.dualMode ? 1u : 0u;
+    const uint32_t n = uint32_t(display->connectors.size());
+    info->flags = display->dualMode ? 1u : 0u;
     if (n == 0) {
         info->count = 0;
         return NvEndEnumeration;
@@ -326,8 +366,8 @@ int nvGetConnectorInfo(uint32_t displayId, ConnectorInfo *info)
     }
     const uint32_t written = std::min(n, info->count);
     for (uint32_t i = 0; i < written; ++i) {
-        info->entries[i].type = display.connectors[i].first;
-        info->entries[i].value = display.connectors[i].second;
+        info->entries[i].type = display->connectors[i].first;
+        info->entries[i].value = display->connectors[i].second;
     }
     info->count = written;
     return NvOk;
@@ -335,15 +375,15 @@ int nvGetConnectorInfo(uint32_t displayId, ConnectorInfo *info)
 
 int nvGetEdid(uint32_t displayId, EdidData *edid, uint32_t *flag)
 {
-    LMSIM_DRIVER_CALL
-    if (!edid || !flag)
-        return NvInvalidArgument;
-    LMSIM_DISPLAY_CALL(Fn::GetEdid, displayId)
+    Call call;
+    RigDisplay *display = nullptr;
+    if (const int status = call.beginDisplay(Fn::GetEdid, edid && flag, displayId, &display))
+        return status;
     if (edid->version != kEdidVersion)
         return NvIncompatibleStructVersion;
-    const bool overridden = !display.override.isEmpty();
-    const QByteArray &bytes = overridden ? display.override : display.edid;
-    if (bytes.isEmpty() || (!overridden && !display.connected))
+    const bool overridden = !display->override.isEmpty();
+    const QByteArray &bytes = overridden ? display->override : display->edid;
+    if (bytes.isEmpty() || (!overridden && !display->connected))
         return NvDataNotFound;
     const uint32_t length = uint32_t(bytes.size());
     if (edid->data && edid->size != 0) {
@@ -358,102 +398,100 @@ int nvGetEdid(uint32_t displayId, EdidData *edid, uint32_t *flag)
     return NvOk;
 }
 
+QByteArray edidBytes(const EdidData &edid)
+{
+    return QByteArray(reinterpret_cast<const char *>(edid.data), int(edid.size));
+}
+
 int nvSetEdid(uint32_t displayId, EdidData *edid, uint32_t *flag)
 {
-    LMSIM_DRIVER_CALL
-    if (!edid || !flag)
-        return NvInvalidArgument;
-    LMSIM_DISPLAY_CALL(Fn::SetEdid, displayId)
+    Call call;
+    RigDisplay *display = nullptr;
+    if (const int status = call.beginDisplay(Fn::SetEdid, edid && flag, displayId, &display))
+        return status;
     if (edid->version != kEdidVersion)
         return NvIncompatibleStructVersion;
     if (!edid->data || edid->size == 0 || edid->size > kMaxEdidSize)
         return NvInvalidArgument;
-    s.pending[size_t(displayAt)]
-        = QByteArray(reinterpret_cast<const char *>(edid->data), int(edid->size));
-    *flag = display.setFlag;
+    call.s.pending[size_t(display - call.s.rig.displays.data())] = edidBytes(*edid);
+    *flag = display->setFlag;
     return NvOk;
 }
 
 int nvApplyEdid(uint32_t displayId, EdidData *edid)
 {
-    LMSIM_DRIVER_CALL
-    if (!edid)
-        return NvInvalidArgument;
-    LMSIM_DISPLAY_CALL(Fn::ApplyEdid, displayId)
+    Call call;
+    RigDisplay *display = nullptr;
+    if (const int status = call.beginDisplay(Fn::ApplyEdid, edid != nullptr, displayId, &display))
+        return status;
     if (edid->version != kEdidVersion)
         return NvIncompatibleStructVersion;
-    QByteArray &pending = s.pending[size_t(displayAt)];
+    QByteArray &pending = call.s.pending[size_t(display - call.s.rig.displays.data())];
     if (!edid->data && edid->size == 0) {
-        display.override.clear();
+        display->override.clear();
         pending.clear();
         return NvOk;
     }
     if (!edid->data || edid->size == 0 || edid->size > kMaxEdidSize)
         return NvInvalidArgument;
-    const QByteArray bytes(reinterpret_cast<const char *>(edid->data), int(edid->size));
+    const QByteArray bytes = edidBytes(*edid);
     if (pending.isEmpty() || pending != bytes)
         return NvInvalidArgument;
-    display.override = bytes;
+    display->override = bytes;
     pending.clear();
     return NvOk;
 }
 
 int nvEnumDisplayHandle(uint32_t index, void **handle)
 {
-    LMSIM_DRIVER_CALL
-    if (!handle)
-        return NvInvalidArgument;
+    Call call;
     const int at = index < uint32_t(kMaxDisplayHandles) ? int(index) : -1;
-    Scope scope = handleScope(s, at);
+    Scope scope = handleScope(call.s, at);
     scope.handle = at;
-    LMSIM_INJECT(Fn::EnumDisplayHandle, scope);
-    if (at < 0 || size_t(at) >= s.rig.handles.size())
+    if (const int status = call.begin(Fn::EnumDisplayHandle, handle != nullptr, scope))
+        return status;
+    if (at < 0 || size_t(at) >= call.s.rig.handles.size())
         return NvEndEnumeration;
     *handle = reinterpret_cast<void *>(kDisplayHandleBase + size_t(at) * kHandleStep);
     return NvOk;
 }
 
-// Resolves a display handle into `handleAt` and applies the failure rules for it.
-#define LMSIM_HANDLE_CALL(fn, handle)                                                              \
-    const int handleAt = displayHandleIndex(s, handle);                                            \
-    if (handleAt < 0)                                                                              \
-        return NvExpectedDisplayHandle;                                                            \
-    LMSIM_INJECT(fn, handleScope(s, handleAt));
-
 int nvGetAssociatedDisplayName(void *handle, char *name)
 {
-    LMSIM_DRIVER_CALL
-    if (!name)
-        return NvInvalidArgument;
-    LMSIM_HANDLE_CALL(Fn::GetAssociatedDisplayName, handle)
-    copyName(s.rig.handles[size_t(handleAt)].name, name, kShortStringMax);
+    Call call;
+    int at = -1;
+    if (const int status
+        = call.beginHandle(Fn::GetAssociatedDisplayName, name != nullptr, handle, &at))
+        return status;
+    copyName(call.s.rig.handles[size_t(at)].name, name, kShortStringMax);
     return NvOk;
 }
 
 int nvGetDisplayIdByName(const char *name, uint32_t *displayId)
 {
-    LMSIM_DRIVER_CALL
-    if (!name || !displayId)
-        return NvInvalidArgument;
+    Call call;
+    const std::vector<RigHandle> &handles = call.s.rig.handles;
     int found = -1;
-    for (size_t i = 0; i < s.rig.handles.size() && found < 0; ++i) {
-        if (s.rig.handles[i].name == name)
+    for (size_t i = 0; name && i < handles.size() && found < 0; ++i) {
+        if (handles[i].name == name)
             found = int(i);
     }
-    LMSIM_INJECT(Fn::GetDisplayIdByName, handleScope(s, found));
+    if (const int status
+        = call.begin(Fn::GetDisplayIdByName, name && displayId, handleScope(call.s, found)))
+        return status;
     if (found < 0)
         return NvDeviceNotFound;
-    *displayId = s.rig.handles[size_t(found)].displayId;
+    *displayId = handles[size_t(found)].displayId;
     return NvOk;
 }
 
 int nvGetOutputId(void *handle, uint32_t *outputId)
 {
-    LMSIM_DRIVER_CALL
-    if (!outputId)
-        return NvInvalidArgument;
-    LMSIM_HANDLE_CALL(Fn::GetOutputId, handle)
-    *outputId = s.rig.handles[size_t(handleAt)].outputId;
+    Call call;
+    int at = -1;
+    if (const int status = call.beginHandle(Fn::GetOutputId, outputId != nullptr, handle, &at))
+        return status;
+    *outputId = call.s.rig.handles[size_t(at)].outputId;
     return NvOk;
 }
 
@@ -507,10 +545,10 @@ void fillPath(State &s, const RigPath &rp, PathEntry &p)
 
 int nvGetDisplayConfig(uint32_t *pathCount, PathEntry *paths)
 {
-    LMSIM_DRIVER_CALL
-    if (!pathCount)
-        return NvInvalidArgument;
-    LMSIM_INJECT(Fn::GetDisplayConfig, Scope());
+    Call call;
+    if (const int status = call.begin(Fn::GetDisplayConfig, pathCount != nullptr))
+        return status;
+    State &s = call.s;
     const uint32_t n = uint32_t(s.rig.paths.size());
     if (!paths) {
         *pathCount = n;
@@ -528,11 +566,22 @@ int nvGetDisplayConfig(uint32_t *pathCount, PathEntry *paths)
     return NvOk;
 }
 
-// The display-configuration calls: no NvAPI_Initialize needed, Win32 codes.
-#define LMSIM_WINDOWS_CALL                                                                         \
-    State &s = state();                                                                            \
-    std::lock_guard<std::mutex> lock(s.mutex);                                                     \
-    ensureRig(s);
+// The display-configuration calls need no NvAPI_Initialize and answer Win32 codes.
+class WindowsCall
+{
+public:
+    WindowsCall()
+        : s(state())
+        , m_lock(s.mutex)
+    {
+        ensureRig(s);
+    }
+
+    State &s;
+
+private:
+    std::lock_guard<std::mutex> m_lock;
+};
 
 bool validQueryFlags(uint32_t flags)
 {
@@ -619,7 +668,8 @@ LMSIM_EXPORT void *nvapi_QueryInterface(unsigned int id)
 LMSIM_EXPORT long lmsim_GetDisplayConfigBufferSizes(
     uint32_t flags, uint32_t *pathCount, uint32_t *modeCount)
 {
-    LMSIM_WINDOWS_CALL
+    WindowsCall call;
+    State &s = call.s;
     if (!pathCount || !modeCount || !validQueryFlags(flags))
         return WinInvalidParameter;
     if (const long failure = injected(s, Fn::WinGetBufferSizes, Scope()))
@@ -632,7 +682,8 @@ LMSIM_EXPORT long lmsim_GetDisplayConfigBufferSizes(
 LMSIM_EXPORT long lmsim_QueryDisplayConfig(uint32_t flags, uint32_t *pathCount,
     LmSimDisplayPath *paths, uint32_t *modeCount, void * /*modes*/)
 {
-    LMSIM_WINDOWS_CALL
+    WindowsCall call;
+    State &s = call.s;
     if (!pathCount || !modeCount || !validQueryFlags(flags))
         return WinInvalidParameter;
     const uint32_t n = windowsPathCount(s);
@@ -668,7 +719,8 @@ LMSIM_EXPORT long lmsim_QueryDisplayConfig(uint32_t flags, uint32_t *pathCount,
 LMSIM_EXPORT long lmsim_GetSourceDeviceName(
     uint64_t adapterId, uint32_t sourceId, char *gdiName, uint32_t size)
 {
-    LMSIM_WINDOWS_CALL
+    WindowsCall call;
+    State &s = call.s;
     const int at = findWindowsPath(s, adapterId, sourceId, true);
     if (!gdiName || size == 0 || at < 0)
         return WinInvalidParameter;
@@ -680,7 +732,8 @@ LMSIM_EXPORT long lmsim_GetSourceDeviceName(
 LMSIM_EXPORT long lmsim_GetTargetDeviceName(
     uint64_t adapterId, uint32_t targetId, char *friendlyName, uint32_t size)
 {
-    LMSIM_WINDOWS_CALL
+    WindowsCall call;
+    State &s = call.s;
     const int at = findWindowsPath(s, adapterId, targetId, false);
     if (!friendlyName || size == 0 || at < 0)
         return WinInvalidParameter;
