@@ -91,6 +91,7 @@ private slots:
     void rotationOverlongLine();
     void rotationKeepsFiveGenerations();
     void restartAppendsAndCountsFromZero();
+    void failedRotationLosesNothing();
     void unopenableFileIsHarmless();
 
     void modeTable();
@@ -331,6 +332,24 @@ void TestLMLogCore::restartAppendsAndCountsFromZero()
     }
     QCOMPARE(readLogLines(logPath).size(), 1);
     QCOMPARE(readLogLines(logPath + ".old1").size(), 4);
+}
+
+void TestLMLogCore::failedRotationLosesNothing()
+{
+    // Generations that are non-empty directories can be neither removed nor
+    // replaced, so the current file cannot be renamed away.
+    const QString logPath = path("stuck.log");
+    for (int g = 1; g <= 5; ++g)
+        QVERIFY(QDir().mkpath(logPath + ".old" + QString::number(g) + "/keep"));
+    {
+        LMLog log(logPath, 0);
+        for (int i = 1; i <= 3; ++i)
+            logLine(log, QStringLiteral("kept %1").arg(i));
+    }
+    const QStringList lines = readLogLines(logPath);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(parseLogLine(lines.at(0)).message, QStringLiteral("kept 1"));
+    QCOMPARE(parseLogLine(lines.at(2)).message, QStringLiteral("kept 3"));
 }
 
 void TestLMLogCore::unopenableFileIsHarmless()

@@ -305,7 +305,10 @@ void LogFileWriter::rotate()
     open = false;
     file.close();
     rotateLogFile(file.fileName());
-    open = file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+    // The name is normally free now and this starts an empty file. Should the
+    // rename have failed, appending keeps the lines already there instead of
+    // truncating them away.
+    open = file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
     written = 0;
 }
 
