@@ -301,6 +301,15 @@ bool readDisplay(Reader &r, const QJsonValue &v, const QString &where, RigDispla
         if (!r.edid(e, Reader::sub(where, key), key[0] == 'e' ? &d->edid : &d->override))
             return false;
     }
+    if (d->connected && !o.contains(QLatin1String("edid"))) {
+        // A connected monitor always has an EDID; `"edid": null` leaves it without one.
+        EdidDescription monitor;
+        monitor.name = QStringLiteral("Monitor %1").arg(d->id & 0xffffu, 4, 16, QLatin1Char('0'));
+        monitor.productCode = int(d->id & 0xffffu);
+        monitor.serial = d->id;
+        QString error;
+        d->edid = buildEdid(monitor, &error);
+    }
     return true;
 }
 

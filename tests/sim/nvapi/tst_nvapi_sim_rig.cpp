@@ -224,7 +224,9 @@ private slots:
         QVERIFY2(parseRig(R"({
             "gpus": [ { "displayIds": [ { "id": 305419896, "connectorType": 97,
                                           "connectorValue": 3 },
-                                        { "id": "0x00010002" } ] } ],
+                                        { "id": "0x00010002" },
+                                        { "id": "0x8000abcd", "connected": true },
+                                        { "id": 7, "connected": true, "edid": null } ] } ],
             "displayHandles": [ { "name": "A", "displayId": "10" },
                                 { "name": "B", "displayId": 11 } ],
             "paths": [ { "displayId": "0x12345678" },
@@ -242,6 +244,10 @@ private slots:
         QCOMPARE(rig.displays[0].connectors[0].second, 3u);
         QCOMPARE(rig.displays[1].id, 0x10002u);
         QVERIFY(!rig.displays[1].connected);
+        QVERIFY(rig.displays[1].edid.isEmpty());
+        QVERIFY(edidChecksumsValid(rig.displays[2].edid)); // generated for a connected monitor
+        QCOMPARE(descriptorName(rig.displays[2].edid), QByteArray("Monitor abcd"));
+        QVERIFY(rig.displays[3].edid.isEmpty());
         QCOMPARE(rig.handles[0].displayId, 10u);
         QCOMPARE(rig.handles[0].outputId, 1u);
         QCOMPARE(rig.handles[1].outputId, 2u);
