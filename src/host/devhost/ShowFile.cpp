@@ -1,0 +1,455 @@
+#include "ShowFile.h"
+
+#include "Device.h"
+#include "DeviceFactoryInterface.h"
+#include "HostRegistry.h"
+#include "INodeController.h"
+#include "NodeGraph.h"
+#include "Show.h"
+
+#include <QDomNamedNodeMap>
+#include <QFile>
+#include <QSet>
+#include <XmlWriter.h>
+
+#include <algorithm>
+
+namespace {
+
+const QString rootTag = QStringLiteral("lumoraShow");
+const QString instancesTag = QStringLiteral("instances");
+const QString devicesTag = QStringLiteral("devices");
+const QString nodesTag = QStringLiteral("nodes");
+const QString connectionsTag = QStringLiteral("connections");
+const QString producerTag = QStringLiteral("producer");
+const QString mediaServerTag = QStringLiteral("mediaServer");
+const QString outputTag = QStringLiteral("output");
+const QString nodeTag = QStringLiteral("node");
+const QString valueConnectionTag = QStringLiteral("valueConnection");
+const QString triggerConnectionTag = QStringLiteral("triggerConnection");
+
+QString where(const QDomNode &node)
+{
+    return QStringLiteral("line %1").arg(node.lineNumber());
+}
+
+bool fail(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+// A required (or defaulted) integer attribute; false when present but not a number.
+bool readInt(const QDomElement &e, const QString &name, int *value, QString *error,
+    std::optional<int> fallback = std::nullopt)
+{
+    if (!e.hasAttribute(name)) {
+        if (fallback) {
+            *value = *fallback;
+            return true;
+        }
+        return fail(error,
+            QStringLiteral("<%1> at %2 needs the attribute \"%3\"")
+                .arg(e.tagName(), where(e), name));
+    }
+    bool ok = false;
+    *value = e.attribute(name).trimmed().toInt(&ok);
+    if (!ok) {
+        return fail(error,
+            QStringLiteral("<%1> at %2: \"%3\" is not an integer: \"%4\"")
+                .arg(e.tagName(), where(e), name, e.attribute(name)));
+    }
+    return true;
+}
+
+bool readFlag(const QDomElement &e, const QString &name)
+{
+    const QString text = e.attribute(name).trimmed();
+    return text == QLatin1String("1")
+        || text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+}
+
+QList<QDomElement> childElements(const QDomElement &parent)
+{
+    QList<QDomElement> list;
+    for (QDomElement e = parent.firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
+        list.append(e);
+    return list;
+}
+
+// Elements and attributes only (attributes in name order, so that saving is stable).
+void writeElement(XmlWriter &writer, const QDomElement &element)
+{
+    writer.startElement(element.tagName());
+    const QDomNamedNodeMap attributes = element.attributes();
+    QList<QPair<QString, QString>> sorted;
+    for (int i = 0; i < attributes.count(); ++i) {
+        const QDomAttr a = attributes.item(i).toAttr();
+        sorted.append({a.name(), a.value()});
+    }
+    std::sort(sorted.begin(), sorted.end());
+    for (const auto &a : std::as_const(sorted))
+        writer.attribute(a.first, a.second);
+    for (const QDomElement &child : childElements(element))
+        writeElement(writer, child);
+    writer.endElement(element.tagName());
+}
+
+} // namespace
+
+bool ShowFile::load(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(error, QStringLiteral("cannot read show %1: %2").arg(path, file.errorString()));
+    if (file.size() > MaxFileSize) {
+        return fail(
+            error, QStringLiteral("show %1 is larger than %2 bytes").arg(path).arg(MaxFileSize));
+    }
+    QString reason;
+    if (!parse(file.readAll(), &reason))
+        return fail(error, QStringLiteral("show %1: %2").arg(path, reason));
+    return true;
+}
+
+bool ShowFile::parse(const QByteArray &xml, QString *error)
+{
+    m_instances.clear();
+    m_otherSections.clear();
+    m_devices = m_nodes = m_connections = QDomElement();
+
+    QString message;
+    int line = 0;
+    int column = 0;
+    if (!m_document.setContent(xml, &message, &line, &column)) {
+        return fail(error,
+            QStringLiteral("not well-formed XML at line %1, column %2: %3")
+                .arg(line)
+                .arg(column)
+                .arg(message));
+    }
+    const QDomElement root = m_document.documentElement();
+    if (root.tagName() != rootTag) {
+        return fail(error,
+            QStringLiteral("the root element is <%1>, not <%2>").arg(root.tagName(), rootTag));
+    }
+    int version = FormatVersion;
+    if (!readInt(root, QStringLiteral("version"), &version, error, FormatVersion))
+        return false;
+    if (version < 1 || version > FormatVersion) {
+        return fail(error,
+            QStringLiteral("show format version %1 is not supported (this host reads %2)")
+                .arg(version)
+                .arg(FormatVersion));
+    }
+    m_showName = root.attribute(QStringLiteral("name"));
+
+    QDomElement instances;
+    for (const QDomElement &section : childElements(root)) {
+        QDomElement *slot = nullptr;
+        if (section.tagName() == instancesTag)
+            slot = &instances;
+        else if (section.tagName() == devicesTag)
+            slot = &m_devices;
+        else if (section.tagName() == nodesTag)
+            slot = &m_nodes;
+        else if (section.tagName() == connectionsTag)
+            slot = &m_connections;
+        if (!slot) {
+            m_otherSections.append(section);
+            continue;
+        }
+        if (!slot->isNull()) {
+            return fail(error,
+                QStringLiteral("<%1> given twice (%2)").arg(section.tagName(), where(section)));
+        }
+        *slot = section;
+    }
+    return parseInstances(instances, error);
+}
+
+bool ShowFile::parseInstances(const QDomElement &section, QString *error)
+{
+    QSet<int> ids;
+    QSet<QString> names;
+    int masters = 0;
+    bool haveProducer = false;
+    for (const QDomElement &e : childElements(section)) {
+        InstanceSpec spec;
+        if (e.tagName() == producerTag) {
+            if (haveProducer)
+                return fail(error, QStringLiteral("a second <producer> at %1").arg(where(e)));
+            haveProducer = true;
+            spec.name = e.attribute(QStringLiteral("name"), QStringLiteral("Producer"));
+        } else if (e.tagName() == mediaServerTag) {
+            spec.isProducer = false;
+            if (!readInt(e, QStringLiteral("id"), &spec.mediaServerId, error))
+                return false;
+            if (spec.mediaServerId < 1 || ids.contains(spec.mediaServerId)) {
+                return fail(error,
+                    QStringLiteral("<mediaServer> at %1: id %2 is not a new number of 1 or more")
+                        .arg(where(e))
+                        .arg(spec.mediaServerId));
+            }
+            ids.insert(spec.mediaServerId);
+            spec.name = e.attribute(
+                QStringLiteral("name"), QStringLiteral("Media server %1").arg(spec.mediaServerId));
+            spec.address = e.attribute(QStringLiteral("address"));
+            QSet<int> outputIds;
+            for (const QDomElement &o : childElements(e)) {
+                if (o.tagName() != outputTag) {
+                    return fail(error,
+                        QStringLiteral("unexpected <%1> in <mediaServer> at %2")
+                            .arg(o.tagName(), where(o)));
+                }
+                InstanceSpec::Output output;
+                if (!readInt(o, QStringLiteral("id"), &output.id, error)
+                    || !readInt(o, QStringLiteral("kind"), &output.kind, error, 0)) {
+                    return false;
+                }
+                if (outputIds.contains(output.id)) {
+                    return fail(error,
+                        QStringLiteral("output id %1 given twice at %2")
+                            .arg(output.id)
+                            .arg(where(o)));
+                }
+                outputIds.insert(output.id);
+                output.name = o.attribute(QStringLiteral("name"));
+                spec.outputs.append(output);
+            }
+        } else {
+            return fail(error,
+                QStringLiteral("unexpected <%1> in <instances> at %2").arg(e.tagName(), where(e)));
+        }
+        if (names.contains(spec.name))
+            return fail(error, QStringLiteral("instance name \"%1\" given twice").arg(spec.name));
+        names.insert(spec.name);
+        spec.master = readFlag(e, QStringLiteral("master"));
+        masters += spec.master ? 1 : 0;
+        m_instances.append(spec);
+    }
+    if (masters > 1)
+        return fail(error, QStringLiteral("more than one instance is the master"));
+    if (!haveProducer) {
+        InstanceSpec producer;
+        producer.name = QStringLiteral("Producer");
+        if (names.contains(producer.name))
+            return fail(error,
+                QStringLiteral("instance name \"Producer\" is taken, but there is no <producer>"));
+        m_instances.prepend(producer);
+    }
+    // The producer comes first; without an explicit master it is the master.
+    std::stable_partition(
+        m_instances.begin(), m_instances.end(), [](const InstanceSpec &s) { return s.isProducer; });
+    if (masters == 0)
+        m_instances.first().master = true;
+    return true;
+}
+
+bool ShowFile::populate(
+    Show &show, const InstanceSpec &instance, const HostRegistry &registry, QString *error) const
+{
+    show.setInstanceName(instance.name);
+    show.setAppMode(instance.isProducer ? Show::ProducerMode : Show::MediaServerMode);
+    show.setLocalMediaServerId(instance.mediaServerId);
+    show.setMaster(instance.master);
+    for (const InstanceSpec &spec : m_instances) {
+        if (spec.isProducer)
+            continue;
+        auto screen = std::make_unique<Screen>(spec.mediaServerId, spec.name, spec.address);
+        if (!spec.outputs.isEmpty()) {
+            auto set = std::make_unique<ScreenSet>();
+            for (const InstanceSpec::Output &o : spec.outputs)
+                set->addScreenOutput(ScreenOutput(o.id, o.name, o.kind));
+            screen->setScreenSet(std::move(set));
+        }
+        show.addMediaServer(std::move(screen));
+    }
+    return createDevices(show, registry, error) && createNodes(show, error)
+        && createConnections(show, error);
+}
+
+bool ShowFile::createDevices(Show &show, const HostRegistry &registry, QString *error) const
+{
+    const QString deviceTag = Device::elementName(1);
+    for (const QDomElement &e : childElements(m_devices)) {
+        if (e.tagName() != deviceTag) {
+            return fail(error,
+                QStringLiteral("unexpected <%1> in <devices> at %2").arg(e.tagName(), where(e)));
+        }
+        const QString type = e.attribute(QStringLiteral("type"));
+        DeviceFactoryInterface *factory = registry.deviceFactory(type);
+        if (!factory) {
+            return fail(error,
+                QStringLiteral("device type \"%1\" at %2: no loaded plug-in provides it")
+                    .arg(type, where(e)));
+        }
+        Device *device = factory->createDevice(show.isMaster());
+        if (!device)
+            return fail(error, QStringLiteral("the %1 plug-in made no device").arg(type));
+        if (device->typeName() != type) {
+            const QString actual = device->typeName();
+            delete device;
+            return fail(error,
+                QStringLiteral("the %1 plug-in made a device of type \"%2\"").arg(type, actual));
+        }
+        device->readDom(e);
+        QString reason;
+        if (!show.addDevice(device, &reason))
+            return fail(error, QStringLiteral("%1 (%2)").arg(reason, where(e)));
+    }
+    return true;
+}
+
+bool ShowFile::createNodes(Show &show, QString *error) const
+{
+    NodeGraph &graph = show.graph();
+    for (const QDomElement &e : childElements(m_nodes)) {
+        if (e.tagName() != nodeTag)
+            return fail(error,
+                QStringLiteral("unexpected <%1> in <nodes> at %2").arg(e.tagName(), where(e)));
+        int id = -1;
+        if (!readInt(e, QStringLiteral("id"), &id, error, -1))
+            return false;
+        if (e.hasAttribute(QStringLiteral("id")) && id < 1)
+            return fail(error, QStringLiteral("node id %1 at %2 is below 1").arg(id).arg(where(e)));
+        const QString typeText = e.attribute(QStringLiteral("type")).trimmed();
+        const QUuid type = QUuid::fromString(typeText);
+        if (type.isNull()) {
+            return fail(error,
+                QStringLiteral("node at %1: controller type \"%2\" is not a UUID")
+                    .arg(where(e), typeText));
+        }
+        QString reason;
+        Node *node = graph.createNode(type, id, &reason);
+        if (!node) {
+            return fail(error,
+                QStringLiteral("node at %1: %2 (no loaded plug-in provides it)")
+                    .arg(where(e), reason));
+        }
+        node->setName(e.attribute(QStringLiteral("name")));
+        node->controller()->readValues(e);
+    }
+    return true;
+}
+
+bool ShowFile::createConnections(Show &show, QString *error) const
+{
+    NodeGraph &graph = show.graph();
+    for (const QDomElement &e : childElements(m_connections)) {
+        QString reason;
+        bool ok = false;
+        if (e.tagName() == valueConnectionTag) {
+            ValueConnection c;
+            if (!readInt(e, QStringLiteral("fromNode"), &c.fromNode, error)
+                || !readInt(e, QStringLiteral("output"), &c.output, error)
+                || !readInt(e, QStringLiteral("toNode"), &c.toNode, error)
+                || !readInt(e, QStringLiteral("input"), &c.input, error)) {
+                return false;
+            }
+            ok = graph.connectValue(c, &reason);
+        } else if (e.tagName() == triggerConnectionTag) {
+            TriggerConnection c;
+            if (!readInt(e, QStringLiteral("fromNode"), &c.fromNode, error)
+                || !readInt(e, QStringLiteral("outputTrigger"), &c.outputTrigger, error)
+                || !readInt(e, QStringLiteral("toNode"), &c.toNode, error)
+                || !readInt(e, QStringLiteral("inputTrigger"), &c.inputTrigger, error)) {
+                return false;
+            }
+            ok = graph.connectTrigger(c, &reason);
+        } else {
+            return fail(error,
+                QStringLiteral("unexpected <%1> in <connections> at %2")
+                    .arg(e.tagName(), where(e)));
+        }
+        if (!ok)
+            return fail(error, QStringLiteral("connection at %1: %2").arg(where(e), reason));
+    }
+    return true;
+}
+
+QString ShowFile::save(const Show &show, const QString &showName,
+    const QList<InstanceSpec> &instances, const QList<QDomElement> &otherSections)
+{
+    QString text;
+    {
+        XmlWriter writer(&text);
+        writer.setAutoLineBreaks(true);
+        writer.startElement(rootTag);
+        writer.attribute(QStringLiteral("version"), FormatVersion);
+        if (!showName.isEmpty())
+            writer.attribute(QStringLiteral("name"), showName);
+
+        writer.startElement(instancesTag);
+        for (const InstanceSpec &spec : instances) {
+            writer.startElement(spec.isProducer ? producerTag : mediaServerTag);
+            if (!spec.isProducer)
+                writer.attribute(QStringLiteral("id"), spec.mediaServerId);
+            writer.attribute(QStringLiteral("name"), spec.name);
+            if (!spec.isProducer)
+                writer.attribute(QStringLiteral("address"), spec.address);
+            writer.attribute(QStringLiteral("master"), spec.master ? 1 : 0);
+            for (const InstanceSpec::Output &o : spec.outputs) {
+                writer.startElement(outputTag);
+                writer.attribute(QStringLiteral("id"), o.id);
+                writer.attribute(QStringLiteral("name"), o.name);
+                writer.attribute(QStringLiteral("kind"), o.kind);
+                writer.endElement(outputTag);
+            }
+            writer.endElement(spec.isProducer ? producerTag : mediaServerTag);
+        }
+        writer.endElement(instancesTag);
+
+        writer.startElement(devicesTag);
+        for (Device *device : show.allDevices())
+            device->writeXml(writer);
+        writer.endElement(devicesTag);
+
+        writer.startElement(nodesTag);
+        for (const Node *node : show.graph().nodes()) {
+            writer.startElement(nodeTag);
+            writer.attribute(QStringLiteral("id"), node->id());
+            writer.attribute(
+                QStringLiteral("type"), node->controllerType().toString(QUuid::WithoutBraces));
+            if (!node->name().isEmpty())
+                writer.attribute(QStringLiteral("name"), node->name());
+            if (node->controller())
+                node->controller()->writeValues(writer);
+            writer.endElement(nodeTag);
+        }
+        writer.endElement(nodesTag);
+
+        writer.startElement(connectionsTag);
+        const NodeGraph &graph = show.graph();
+        // Connections of removed nodes stay in the graph but are not stored.
+        const auto bothExist
+            = [&graph](int from, int to) { return graph.node(from) && graph.node(to); };
+        for (const ValueConnection &c : graph.valueConnections()) {
+            if (!bothExist(c.fromNode, c.toNode))
+                continue;
+            writer.startElement(valueConnectionTag);
+            writer.attribute(QStringLiteral("fromNode"), c.fromNode);
+            writer.attribute(QStringLiteral("output"), c.output);
+            writer.attribute(QStringLiteral("toNode"), c.toNode);
+            writer.attribute(QStringLiteral("input"), c.input);
+            writer.endElement(valueConnectionTag);
+        }
+        for (const TriggerConnection &c : graph.triggerConnections()) {
+            if (!bothExist(c.fromNode, c.toNode))
+                continue;
+            writer.startElement(triggerConnectionTag);
+            writer.attribute(QStringLiteral("fromNode"), c.fromNode);
+            writer.attribute(QStringLiteral("outputTrigger"), c.outputTrigger);
+            writer.attribute(QStringLiteral("toNode"), c.toNode);
+            writer.attribute(QStringLiteral("inputTrigger"), c.inputTrigger);
+            writer.endElement(triggerConnectionTag);
+        }
+        writer.endElement(connectionsTag);
+
+        for (const QDomElement &section : otherSections)
+            writeElement(writer, section);
+        writer.endElement(rootTag);
+    }
+    return text;
+}

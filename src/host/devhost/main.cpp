@@ -1,0 +1,182 @@
+// lm_devhost: loads the device plug-ins and a show, and runs the show with one
+// host instance per producer and media server.
+#include "DevHost.h"
+#include "INodeController.h"
+#include "NodeGraph.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QTimer>
+
+#include <LMLog.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+enum ExitCode { ExitOk = 0, ExitUsage = 1, ExitShow = 2, ExitPlugins = 3, ExitSave = 4 };
+
+LMLog *s_logger = nullptr;
+
+void routeToLogger(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (s_logger)
+        s_logger->qtLogHandler(type, context, message);
+}
+
+int usageError(const QString &text)
+{
+    QTextStream(stderr) << "lm_devhost: " << text << Qt::endl;
+    return ExitUsage;
+}
+
+void listRegistry(QTextStream &out, const HostRegistry &registry)
+{
+    const NodeTypeRegistry &r = registry.registry();
+    QStringList lines;
+    for (auto it = r.controllerNames.cbegin(); it != r.controllerNames.cend(); ++it) {
+        lines.append(
+            QStringLiteral("  controller %1 \"%2\" (%3)")
+                .arg(it.key().toString(QUuid::WithoutBraces), QString::fromStdString(it.value()),
+                    QString::fromStdString(r.controllerCategories.value(it.key()))));
+    }
+    lines.sort();
+    out << "device types: " << registry.deviceTypes().join(QStringLiteral(", ")) << Qt::endl;
+    for (const QString &line : std::as_const(lines))
+        out << line << Qt::endl;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("lm_devhost"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Development host: loads the device plug-ins and runs a show."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("show"), QStringLiteral("The show file."));
+    const QCommandLineOption pluginsOption(QStringLiteral("plugins"),
+        QStringLiteral("Directory of the device plug-ins (default: <program dir>/../plugins)."),
+        QStringLiteral("dir"));
+    const QCommandLineOption forOption(QStringLiteral("for"),
+        QStringLiteral("Stop after this many seconds."), QStringLiteral("seconds"));
+    const QCommandLineOption saveOption(QStringLiteral("save"),
+        QStringLiteral("Write the loaded show to this file (without --for: save and exit)."),
+        QStringLiteral("file"));
+    const QCommandLineOption logOption(QStringLiteral("log"),
+        QStringLiteral("Route every Qt message into this log file."), QStringLiteral("file"));
+    const QCommandLineOption logModeOption(QStringLiteral("log-mode"),
+        QStringLiteral("Log mode with --log: Developer, Encodage, Repetition, Filage or Show."),
+        QStringLiteral("mode"));
+    const QCommandLineOption tickOption(QStringLiteral("tick"),
+        QStringLiteral("Graph evaluation interval (default 20)."), QStringLiteral("ms"),
+        QStringLiteral("20"));
+    const QCommandLineOption listOption(
+        QStringLiteral("list-plugins"), QStringLiteral("List the device types and node types."));
+    parser.addOptions(
+        {pluginsOption, forOption, saveOption, logOption, logModeOption, tickOption, listOption});
+    parser.process(app);
+
+    const QStringList positional = parser.positionalArguments();
+    const bool listOnly = parser.isSet(listOption);
+    if (positional.size() > 1)
+        return usageError(QStringLiteral("give one show file"));
+    if (positional.isEmpty() && !listOnly)
+        return usageError(QStringLiteral("no show file given (see --help)"));
+
+    double seconds = -1;
+    if (parser.isSet(forOption)) {
+        bool ok = false;
+        seconds = parser.value(forOption).toDouble(&ok);
+        if (!ok || seconds < 0 || seconds > 1e7)
+            return usageError(QStringLiteral("--for needs a number of seconds"));
+    }
+    bool tickOk = false;
+    const int tickMs = parser.value(tickOption).toInt(&tickOk);
+    if (!tickOk || tickMs < 1 || tickMs > 60000)
+        return usageError(QStringLiteral("--tick needs 1 to 60000 milliseconds"));
+
+    QTextStream out(stdout);
+
+    std::unique_ptr<LMLog> logger;
+    if (parser.isSet(logModeOption) && !parser.isSet(logOption))
+        return usageError(QStringLiteral("--log-mode needs --log FILE"));
+    if (parser.isSet(logOption)) {
+        const QStringList modes {QStringLiteral("Developer"), QStringLiteral("Encodage"),
+            QStringLiteral("Repetition"), QStringLiteral("Filage"), QStringLiteral("Show")};
+        const QString mode = parser.value(logModeOption);
+        if (parser.isSet(logModeOption) && !modes.contains(mode)) {
+            return usageError(QStringLiteral("unknown log mode \"%1\" (one of %2)")
+                                  .arg(mode, modes.join(QStringLiteral(", "))));
+        }
+        logger = std::make_unique<LMLog>(parser.value(logOption), 10 * 1024 * 1024);
+        if (parser.isSet(logModeOption))
+            logger->setMode(LMLog::strToLogMode(mode.toStdString()));
+        QObject::connect(
+            logger.get(), &LMLog::messageLogged, &app, [&out](const LMLogMessage &message) {
+                out << "message " << LMLog::toString(message.type()) << " " << message.message()
+                    << Qt::endl;
+            });
+        s_logger = logger.get();
+        qInstallMessageHandler(routeToLogger);
+    }
+
+    int exitCode = ExitOk;
+    {
+        DevHost host(out);
+        const bool explicitPlugins = parser.isSet(pluginsOption);
+        const QString pluginDir = explicitPlugins
+            ? parser.value(pluginsOption)
+            : QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../plugins"))
+                  .absolutePath();
+        QString error;
+        if (!host.loadPlugins(pluginDir, &error)) {
+            if (explicitPlugins) {
+                QTextStream(stderr) << "lm_devhost: " << error << Qt::endl;
+                exitCode = ExitPlugins;
+            } else {
+                out << "warning: " << error << Qt::endl;
+            }
+        }
+        if (exitCode == ExitOk && listOnly)
+            listRegistry(out, host.registry());
+        if (exitCode == ExitOk && !positional.isEmpty()) {
+            if (!host.loadShow(positional.first(), &error)) {
+                QTextStream(stderr) << "lm_devhost: " << error << Qt::endl;
+                exitCode = ExitShow;
+            } else {
+                out << "show " << positional.first() << ": " << host.instances().size()
+                    << " instance(s)" << Qt::endl;
+            }
+        }
+        if (exitCode == ExitOk && parser.isSet(saveOption)) {
+            if (!host.saveShow(parser.value(saveOption), &error)) {
+                QTextStream(stderr) << "lm_devhost: " << error << Qt::endl;
+                exitCode = ExitSave;
+            } else {
+                out << "saved " << parser.value(saveOption) << Qt::endl;
+            }
+        }
+        const bool run = exitCode == ExitOk && !positional.isEmpty()
+            && (seconds >= 0 || !parser.isSet(saveOption));
+        if (run) {
+            host.start(tickMs);
+            if (seconds >= 0)
+                QTimer::singleShot(qint64(seconds * 1000), &app, &QCoreApplication::quit);
+            app.exec();
+            host.stop();
+            out << "stopped" << Qt::endl;
+        }
+    }
+    if (logger) {
+        qInstallMessageHandler(nullptr);
+        s_logger = nullptr;
+        logger->flush();
+    }
+    return exitCode;
+}
