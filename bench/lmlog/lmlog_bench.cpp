@@ -65,8 +65,8 @@ void BM_spdlog_basicFileSink(benchmark::State &state)
     }
 }
 
-BENCHMARK(BM_LMLog_qtLogHandler)->Threads(1)->Threads(4)->UseRealTime();
-BENCHMARK(BM_spdlog_basicFileSink)->Threads(1)->Threads(4)->UseRealTime();
+BENCHMARK(BM_LMLog_qtLogHandler)->Threads(1)->Threads(4)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_spdlog_basicFileSink)->Threads(1)->Threads(4)->UseRealTime()->MinTime(1.0);
 
 // Prints the usual table, then LMLog's rate as a multiple of spdlog's.
 class RatioReporter : public benchmark::ConsoleReporter
