@@ -6,6 +6,11 @@
 NvApi::NvApi()
     : m_library(libraryPath())
 {
+    // A configured path that does not exist is the common "no driver" case: skip the
+    // loader's search through name variants.
+    const QFileInfo file(m_library.fileName());
+    if (file.isAbsolute() && !file.exists())
+        return;
     if (m_library.load())
         m_query = reinterpret_cast<QueryInterface>(m_library.resolve("nvapi_QueryInterface"));
 }
