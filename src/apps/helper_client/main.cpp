@@ -42,6 +42,11 @@ int exitCodeOf(HelperClient::Result result)
     return result == HelperClient::Result::UnexpectedReply ? kExitBadReply : kExitNoReply;
 }
 
+QString connectorText(quint32 id)
+{
+    return QStringLiteral("0x%1").arg(id, 8, 16, QLatin1Char('0'));
+}
+
 bool parseId(const QString &text, quint32 &value)
 {
     bool ok = false;
@@ -148,8 +153,8 @@ int runExport(Options &o, HelperClient &client)
         || file.write(edid.edid) != edid.edid.size() || !file.flush())
         return fail(kExitFailed,
             QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString()));
-    out() << "Wrote " << edid.edid.size() << " EDID bytes of connector " << ref.connectorId
-          << " to " << file.fileName() << Qt::endl;
+    out() << "Wrote " << edid.edid.size() << " EDID bytes of connector "
+          << connectorText(ref.connectorId) << " to " << file.fileName() << Qt::endl;
     return kExitOk;
 }
 
@@ -171,7 +176,7 @@ int runListCommand(Options &o, HelperClient &client, const QByteArray &request,
     for (const ConnectorRef &ref : requested.connectors) {
         if (!done.connectors.contains(ref)) {
             err() << "lm_helper_client: " << replyWord << " failed for connector "
-                  << ref.connectorId << Qt::endl;
+                  << connectorText(ref.connectorId) << Qt::endl;
             code = kExitFailed;
         }
     }
