@@ -20,7 +20,7 @@ enum Status : int {
     NvExpectedDisplayHandle = -102,
     NvNotSupported = -104,
     NvDataNotFound = -121,
-    NvInsufficientBuffer = -140,
+    NvInsufficientBuffer = -174,
 };
 
 // Win32 codes of the display-configuration calls.

@@ -25,7 +25,7 @@ enum : int {
     ExpectedDisplayHandle = -102,
     NotSupported = -104,
     DataNotFound = -121,
-    InsufficientBuffer = -140,
+    InsufficientBuffer = -174,
 };
 
 constexpr uint32_t kDisplayIdVersion = 0x30010;
