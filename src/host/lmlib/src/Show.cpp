@@ -79,6 +79,7 @@ bool Show::addMediaServer(std::unique_ptr<Screen> screen)
 {
     if (!screen || m_mediaServers.contains(screen->id()))
         return false;
-    m_mediaServers.insert(screen->id(), screen.release());
+    const int id = screen->id();
+    m_mediaServers.insert(id, screen.release());
     return true;
 }
