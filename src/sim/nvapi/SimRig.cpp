@@ -195,7 +195,7 @@ bool Reader::edid(const QJsonValue &v, const QString &where, QByteArray *out)
         for (const QChar c : v.toString()) {
             if (c.isSpace() || c == QLatin1Char(':'))
                 continue;
-            if (!std::isxdigit(c.toLatin1()))
+            if (!std::isxdigit(static_cast<unsigned char>(c.toLatin1())))
                 return fail(
                     where, QStringLiteral("hex EDID holds a character that is not a hex digit"));
             hex.append(c.toLatin1());
@@ -474,6 +474,8 @@ bool readFailures(Reader &r, const QJsonObject &root, Rig *rig)
             || !r.integer(o, "times", where, 1, INT32_MAX, &f.times)
             || !r.integer(o, "status", where, INT32_MIN, INT32_MAX, &f.status))
             return false;
+        if (f.status == 0)
+            return r.fail(Reader::sub(where, "status"), QStringLiteral("0 is not a failure"));
         rig->failures.push_back(f);
     }
     return true;

@@ -300,6 +300,12 @@ private slots:
         QTest::newRow("from zero")
             << QByteArray(R"({"failures":[{"function":"NvAPI_Unload","from":0}]})")
             << "failures[0].from";
+        QTest::newRow("status 0") << QByteArray(
+            R"({"failures":[{"function":"NvAPI_Unload","status":0}]})")
+                                  << "failures[0].status: 0 is not a failure";
+        QTest::newRow("hex letter")
+            << QByteArray(R"({"gpus":[{"displayIds":[{"id":1,"edid":"0g"}]}]})")
+            << "not a hex digit";
         QTest::newRow("too many gpus")
             << QByteArray("{\"gpus\":[" + QByteArray("{},").repeated(64) + "{}]}") << "at most 64";
     }
