@@ -622,6 +622,21 @@ int findWindowsPath(const State &s, uint64_t adapterId, uint32_t id, bool bySour
     return -1;
 }
 
+// The GDI name of a path's source or the friendly name of its target.
+long deviceName(uint64_t adapterId, uint32_t id, bool source, char *out, uint32_t size)
+{
+    WindowsCall call;
+    State &s = call.s;
+    const int at = findWindowsPath(s, adapterId, id, source);
+    if (!out || size == 0 || at < 0)
+        return WinInvalidParameter;
+    const Fn fn = source ? Fn::WinGetSourceName : Fn::WinGetTargetName;
+    if (const long failure = injected(s, fn, pathScope(s, at)))
+        return failure;
+    const RigPath &path = s.rig.paths[size_t(at)];
+    return copyWindowsName(source ? path.gdiName : path.monitorName, out, size);
+}
+
 } // namespace
 } // namespace lmsim
 
@@ -719,25 +734,11 @@ LMSIM_EXPORT long lmsim_QueryDisplayConfig(uint32_t flags, uint32_t *pathCount,
 LMSIM_EXPORT long lmsim_GetSourceDeviceName(
     uint64_t adapterId, uint32_t sourceId, char *gdiName, uint32_t size)
 {
-    WindowsCall call;
-    State &s = call.s;
-    const int at = findWindowsPath(s, adapterId, sourceId, true);
-    if (!gdiName || size == 0 || at < 0)
-        return WinInvalidParameter;
-    if (const long failure = injected(s, Fn::WinGetSourceName, pathScope(s, at)))
-        return failure;
-    return copyWindowsName(s.rig.paths[size_t(at)].gdiName, gdiName, size);
+    return deviceName(adapterId, sourceId, true, gdiName, size);
 }
 
 LMSIM_EXPORT long lmsim_GetTargetDeviceName(
     uint64_t adapterId, uint32_t targetId, char *friendlyName, uint32_t size)
 {
-    WindowsCall call;
-    State &s = call.s;
-    const int at = findWindowsPath(s, adapterId, targetId, false);
-    if (!friendlyName || size == 0 || at < 0)
-        return WinInvalidParameter;
-    if (const long failure = injected(s, Fn::WinGetTargetName, pathScope(s, at)))
-        return failure;
-    return copyWindowsName(s.rig.paths[size_t(at)].monitorName, friendlyName, size);
+    return deviceName(adapterId, targetId, false, friendlyName, size);
 }
