@@ -149,6 +149,18 @@ void DevHost::evaluateAll()
         show->graph().evaluate();
 }
 
+void DevHost::traceSync()
+{
+    connect(&m_bus, &SyncBus::messageSent, this,
+        [this](
+            const QString &instance, const QString &type, int number, const QByteArray &message) {
+            print(QStringLiteral("[%1] sync %2 #%3: %4")
+                      .arg(instance, type)
+                      .arg(number)
+                      .arg(QString::fromUtf8(message.left(200))));
+        });
+}
+
 void DevHost::watch(Show *show)
 {
     // What every output shows now, so that only changes are reported.

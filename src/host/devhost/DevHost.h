@@ -48,6 +48,8 @@ public:
     void stop();
     // One evaluation of every instance's graph, with the report of what changed.
     void evaluateAll();
+    // Prints every sync message as it leaves its instance.
+    void traceSync();
 
     // The text by which the console shows a value.
     static QString describe(const ANodeData *value);

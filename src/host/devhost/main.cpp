@@ -76,10 +76,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption tickOption(QStringLiteral("tick"),
         QStringLiteral("Graph evaluation interval (default 20)."), QStringLiteral("ms"),
         QStringLiteral("20"));
+    const QCommandLineOption traceSyncOption(QStringLiteral("trace-sync"),
+        QStringLiteral("Also print every sync message between the instances."));
     const QCommandLineOption listOption(
         QStringLiteral("list-plugins"), QStringLiteral("List the device types and node types."));
-    parser.addOptions(
-        {pluginsOption, forOption, saveOption, logOption, logModeOption, tickOption, listOption});
+    parser.addOptions({pluginsOption, forOption, saveOption, logOption, logModeOption, tickOption,
+        traceSyncOption, listOption});
     parser.process(app);
 
     const QStringList positional = parser.positionalArguments();
@@ -165,6 +167,8 @@ int main(int argc, char *argv[])
         const bool run = exitCode == ExitOk && !positional.isEmpty()
             && (seconds >= 0 || !parser.isSet(saveOption));
         if (run) {
+            if (parser.isSet(traceSyncOption))
+                host.traceSync();
             host.start(tickMs);
             if (seconds >= 0)
                 QTimer::singleShot(qint64(seconds * 1000), &app, &QCoreApplication::quit);
