@@ -141,6 +141,7 @@ private slots:
     {
         ProbeController *c = probe(1);
         QVERIFY(c);
+        QCOMPARE(c->qt_metacast("INodeController"), static_cast<void *>(c));
         const auto &in = c->inputValues();
         QCOMPARE(in.size(), size_t(5));
         auto *a = dynamic_cast<BoolData *>(in[0].get());
