@@ -198,6 +198,37 @@ bool HelperProcess::waitForEvent(const QString &text, int timeoutMs) const
     return false;
 }
 
+bool HelperProcess::startOnRig(const QByteArray &json)
+{
+    // A new file per rig: the driver reads a rig again only when its name changes.
+    const QString path = tempPath(QStringLiteral("rig%1.json").arg(++m_rigs));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size()) {
+        m_error = QStringLiteral("cannot write ") + path;
+        return false;
+    }
+    file.close();
+    return start(simEnvironment(path));
+}
+
+bool HelperProcess::call(const QByteArray &command, const QByteArray &replyWord, QByteArray &block)
+{
+    const QByteArray reply = request(QByteArrayLiteral("[SOURCE=test]") + command);
+    const QByteArray head = QByteArrayLiteral("[FORWARDTO=test]") + replyWord;
+    if (!reply.startsWith(head))
+        return false;
+    block = reply.mid(head.size());
+    return true;
+}
+
+bool HelperProcess::gpus(GpuList &list)
+{
+    QByteArray block;
+    list = GpuList();
+    return call(QByteArrayLiteral("getGpusInfo\n"), QByteArrayLiteral("gpusInfo"), block)
+        && decodeWholeBlock(block, list);
+}
+
 int runClient(const QStringList &arguments, QByteArray *out, QByteArray *err, int timeoutMs)
 {
     QProcess client;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HelperRecords.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -44,6 +46,14 @@ public:
     // Drops replies that arrived unasked.
     void drainReplies();
 
+    // Starts the helper on the simulated driver with a rig holding `json`.
+    bool startOnRig(const QByteArray &json);
+    // Sends "[SOURCE=test]" + `command` and returns the block after `replyWord`; false when
+    // no such reply came.
+    bool call(const QByteArray &command, const QByteArray &replyWord, QByteArray &block);
+    // The inventory, decoded; false when it did not come or did not decode.
+    bool gpus(GpuList &list);
+
     // The event-log lines written so far.
     QStringList events() const;
     // Waits until an event-log line contains `text`.
@@ -57,6 +67,7 @@ private:
     QProcess m_process;
     QUdpSocket m_replySocket;
     QString m_error;
+    int m_rigs = 0;
 };
 
 // Runs lm_helper_client with `arguments`; returns its exit code (-1 when it did not end).

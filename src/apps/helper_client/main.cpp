@@ -143,7 +143,7 @@ int runExport(Options &o, HelperClient &client)
     if (block.isEmpty())
         return fail(kExitFailed,
             QStringLiteral("the helper could not read the EDID of connector %1")
-                .arg(ref.connectorId));
+                .arg(connectorText(ref.connectorId)));
     EdidBlock edid;
     if (!decodeWholeBlock(block, edid))
         return fail(

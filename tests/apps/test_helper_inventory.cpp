@@ -1,0 +1,297 @@
+// "getGpusInfo\n" answered by the built helper on the simulated driver, with rigs written
+// here for each behaviour.
+#include "HelperProcess.h"
+#include "HelperRecords.h"
+
+#include <QtTest>
+
+namespace {
+
+// A rig with the given GPUs and display configuration, as JSON.
+QByteArray rig(const QByteArray &gpus, const QByteArray &handles = "[]",
+    const QByteArray &paths = "[]", const QByteArray &failures = "[]")
+{
+    return "{ \"gpus\": " + gpus + ", \"displayHandles\": " + handles + ", \"paths\": " + paths
+        + ", \"failures\": " + failures + " }";
+}
+
+QByteArray gpu(const QByteArray &name, const QByteArray &ids = "[]", bool pro = false)
+{
+    return "{ \"fullName\": \"" + name + "\", \"workstation\": " + (pro ? "true" : "false")
+        + ", \"displayIds\": " + ids + " }";
+}
+
+const QByteArray kThreeGpus = "[" + gpu("NVIDIA A", R"([{ "id": "0x1001", "connectorType": 97 }])")
+    + "," + gpu("NVIDIA B", R"([{ "id": "0x2001", "connectorType": 97 }])") + ","
+    + gpu("NVIDIA C", R"([{ "id": "0x3001", "connectorType": 97 }])") + "]";
+
+QStringList models(const GpuList &list)
+{
+    QStringList names;
+    for (const GpuInfo &g : list.gpus)
+        names << g.model;
+    return names;
+}
+
+const ConnectorInfo *connector(const GpuList &list, quint32 mainId)
+{
+    for (const GpuInfo &g : list.gpus) {
+        for (const ConnectorInfo &c : g.connectors) {
+            if (c.mainId == mainId)
+                return &c;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestHelperInventory : public QObject
+{
+    Q_OBJECT
+
+private:
+    HelperProcess m_helper;
+
+    GpuList inventory(const QByteArray &json)
+    {
+        GpuList list;
+        if (!m_helper.startOnRig(json))
+            qWarning() << m_helper.lastError();
+        else if (!m_helper.gpus(list))
+            qWarning() << "no decodable inventory";
+        return list;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!QFile::exists(HelperProcess::simLibrary()))
+            QSKIP("the simulated driver is not built");
+        QVERIFY2(m_helper.bindReplyPort(), qPrintable(m_helper.lastError()));
+    }
+
+    void emptyRigHasNoGpu()
+    {
+        QVERIFY(m_helper.startOnRig("{}"));
+        GpuList list;
+        QVERIFY(m_helper.gpus(list));
+        QCOMPARE(list.gpus.size(), 0);
+    }
+
+    void gpuRecords()
+    {
+        const GpuList list = inventory(rig("[" + gpu("NVIDIA RTX A4000", "[]", true) + ","
+            + gpu("nvidia GeForce GTX 1080") + "," + gpu("  NviDia Quadro P4000 ") + ","
+            + gpu(" GeForce RTX 3090 ") + "," + gpu("Tesla NVIDIA V100") + "]"));
+        QCOMPARE(models(list),
+            (QStringList {"RTX A4000", "GeForce GTX 1080", "Quadro P4000", " GeForce RTX 3090 ",
+                "Tesla NVIDIA V100"}));
+        for (int i = 0; i < list.gpus.size(); ++i) {
+            QCOMPARE(list.gpus[i].id, quint32(i));
+            QCOMPARE(list.gpus[i].brand, QStringLiteral("Nvidia"));
+            QCOMPARE(list.gpus[i].isPro, i == 0);
+        }
+    }
+
+    void connectorKinds()
+    {
+        const GpuList list = inventory(rig("[" + gpu("NVIDIA K", R"([
+            { "id": 1, "connectorType": 0 }, { "id": 2, "connectorType": 16 },
+            { "id": 3, "connectorType": 25 }, { "id": 4, "connectorType": 19 },
+            { "id": 5, "connectorType": 57 }, { "id": 6, "connectorType": 99 },
+            { "id": 7, "connectorType": 101 }, { "id": 8, "connectorType": 113 },
+            { "id": 9, "connectorType": 200 }, { "id": 10, "connectorType": 71 }])")
+            + "]"));
+        QCOMPARE(list.gpus.size(), 1);
+        QStringList kinds;
+        for (const ConnectorInfo &c : list.gpus[0].connectors)
+            kinds << c.type;
+        QCOMPARE(kinds,
+            (QStringList {"VGA", "Composite", "SVideo", "Component", "DVI", "HDMI", "DisplayPort",
+                "USB-C", "Unknown", "DisplayPort"}));
+    }
+
+    void displayPortMerge()
+    {
+        const GpuList list = inventory(rig("[" + gpu("NVIDIA DP", R"([
+            { "id": 1, "connectorType": 70, "connectorValue": 1, "dualMode": true },
+            { "id": 2, "connectorType": 70, "connectorValue": 1, "connected": true,
+              "edid": { "name": "ALT" } },
+            { "id": 3, "connectorType": 71, "connectorValue": 2, "dualMode": true },
+            { "id": 4, "connectorType": 97, "connectorValue": 3 },
+            { "id": 5, "connectorType": 72, "connectorValue": 6 },
+            { "id": 6, "connectorType": 72, "connectorValue": 6 },
+            { "id": 7, "connectorType": 100, "connectorValue": 4, "dualMode": true },
+            { "id": 8, "connectorType": 100, "connectorValue": 4 },
+            { "id": 9, "connectorType": 70, "connectorValue": 5, "dualMode": true }])")
+            + "]"));
+        QCOMPARE(list.gpus.size(), 1);
+        QVector<quint32> ids;
+        for (const ConnectorInfo &c : list.gpus[0].connectors)
+            ids << c.mainId;
+        // Dropped: 3 (other second value), 5 (no dual bit), 6 (a DisplayPort id followed by
+        // one it does not pair with). 9 is the last id and always kept.
+        QCOMPARE(ids, (QVector<quint32> {1, 4, 7, 8, 9}));
+        const ConnectorInfo *merged = connector(list, 1);
+        QVERIFY(merged->isDualSupported);
+        QCOMPARE(merged->alternativeId, 2u);
+        QVERIFY(merged->isConnected);
+        QVERIFY(merged->displayDevice.isDisplayPortDualModeActive);
+        QVERIFY(!connector(list, 7)->isDualSupported);
+        QVERIFY(!connector(list, 9)->isDualSupported);
+        QCOMPARE(connector(list, 9)->alternativeId, 0u);
+    }
+
+    void namesModesAndOverrides()
+    {
+        const GpuList list = inventory(rig("[" + gpu("NVIDIA W", R"([
+                { "id": 11, "connectorType": 97, "connected": true, "edid": { "name": "ONE" } },
+                { "id": 12, "connectorType": 100, "connected": true, "edid": { "name": "TWO" },
+                  "override": { "name": "FORCED" } },
+                { "id": 13, "connectorType": 32, "connected": true, "edid": { "name": "THREE" } },
+                { "id": 14, "connectorType": 32 }])")
+                + "]",
+            R"([{ "name": "\\\\.\\DISPLAY1", "displayId": 11, "outputId": 16 },
+                { "name": "\\\\.\\DISPLAY2", "displayId": 12, "outputId": 32 },
+                { "name": "\\\\.\\DISPLAY9", "displayId": 99 }])",
+            R"([{ "displayId": 11, "gdiName": "\\\\.\\DISPLAY1", "monitorName": "Écran Un",
+                  "width": 2560, "height": 1440, "colorDepth": 30, "refresh1K": 74971,
+                  "gdiPrimary": true },
+                { "displayId": 12, "gdiName": "\\\\.\\DISPLAY2", "monitorName": "Wall",
+                  "width": 1920, "height": 1080, "refresh1K": 50000 },
+                { "displayId": 13, "width": 1280, "height": 720, "colorDepth": 16 }])"));
+        QCOMPARE(list.gpus.size(), 1);
+        const DisplayDeviceInfo &one = connector(list, 11)->displayDevice;
+        QCOMPARE(one.displayName, QStringLiteral("\\\\.\\DISPLAY1"));
+        QCOMPARE(one.monitorName, QStringLiteral("Écran Un"));
+        QCOMPARE(one.outputId, 16u);
+        QVERIFY(one.isGdiPrimary);
+        QVERIFY(!one.isEdidOverriden);
+        QCOMPARE(one.resolutionWidth, 2560);
+        QCOMPARE(one.resolutionHeight, 1440);
+        QCOMPARE(one.colorDepth, 30);
+        QCOMPARE(one.refreshRate1K, 74971);
+        const DisplayDeviceInfo &two = connector(list, 12)->displayDevice;
+        QCOMPARE(two.monitorName, QStringLiteral("Wall"));
+        QCOMPARE(two.outputId, 32u);
+        QVERIFY(two.isEdidOverriden);
+        QVERIFY(!two.isGdiPrimary);
+        // A display without a Windows name still has its mode.
+        const DisplayDeviceInfo &three = connector(list, 13)->displayDevice;
+        QVERIFY(three.displayName.isEmpty());
+        QVERIFY(three.monitorName.isEmpty());
+        QCOMPARE(three.resolutionWidth, 1280);
+        QCOMPARE(three.colorDepth, 16);
+        const ConnectorInfo *four = connector(list, 14);
+        QVERIFY(!four->isConnected);
+        QCOMPARE(four->displayDevice, DisplayDeviceInfo());
+    }
+
+    void noPathsMeansNoModes()
+    {
+        const GpuList list = inventory(
+            rig("[" + gpu("NVIDIA N", R"([{ "id": 21, "connectorType": 97, "connected": true,
+                                        "edid": { "name": "X" } }])")
+                    + "]",
+                R"([{ "name": "\\\\.\\DISPLAY1", "displayId": 21 }])"));
+        QCOMPARE(list.gpus.size(), 1);
+        const DisplayDeviceInfo &d = connector(list, 21)->displayDevice;
+        QCOMPARE(d.displayName, QStringLiteral("\\\\.\\DISPLAY1"));
+        QCOMPARE(d.resolutionWidth, 0);
+        QCOMPARE(d.refreshRate1K, 0);
+    }
+
+    void monitorNamesSurviveRetriesAndStopAtAFailure()
+    {
+        const QByteArray gpus = "[" + gpu("NVIDIA M", R"([
+            { "id": 31, "connectorType": 97, "connected": true, "edid": { "name": "A" } },
+            { "id": 32, "connectorType": 97, "connected": true, "edid": { "name": "B" } }])")
+            + "]";
+        const QByteArray handles = R"([{ "name": "G1", "displayId": 31 },
+                                       { "name": "G2", "displayId": 32 }])";
+        const QByteArray paths = R"([
+            { "displayId": 31, "gdiName": "G1", "monitorName": "First" },
+            { "displayId": 32, "gdiName": "G2", "monitorName": "Second" }])";
+
+        GpuList list = inventory(rig(gpus, handles, paths,
+            R"([{ "function": "QueryDisplayConfig", "status": 122,
+                                           "times": 3 }])"));
+        QCOMPARE(connector(list, 31)->displayDevice.monitorName, QStringLiteral("First"));
+        QCOMPARE(connector(list, 32)->displayDevice.monitorName, QStringLiteral("Second"));
+
+        list = inventory(
+            rig(gpus, handles, paths, R"([{ "function": "GetTargetDeviceName", "path": 1 }])"));
+        QCOMPARE(connector(list, 31)->displayDevice.monitorName, QStringLiteral("First"));
+        QVERIFY(connector(list, 32)->displayDevice.monitorName.isEmpty());
+        QCOMPARE(connector(list, 32)->displayDevice.displayName, QStringLiteral("G2"));
+
+        list = inventory(
+            rig(gpus, handles, paths, R"([{ "function": "GetDisplayConfigBufferSizes" }])"));
+        QCOMPARE(list.gpus.size(), 1);
+        QVERIFY(connector(list, 31)->displayDevice.monitorName.isEmpty());
+        QCOMPARE(connector(list, 31)->displayDevice.resolutionWidth, 1920);
+    }
+
+    void failuresDropTheGpuAndLaterOnes_data()
+    {
+        QTest::addColumn<QByteArray>("failure");
+        QTest::addColumn<QStringList>("models");
+        QTest::newRow("connector info")
+            << QByteArray(R"({ "function": "NvAPI_GPU_GetConnectorInfo", "gpu": 1 })")
+            << QStringList {"A"};
+        QTest::newRow("display ids")
+            << QByteArray(R"({ "function": "NvAPI_GPU_GetAllDisplayIds", "gpu": 1 })")
+            << QStringList {"A"};
+        QTest::newRow("full name")
+            << QByteArray(R"({ "function": "NvAPI_GPU_GetFullName", "gpu": 2 })")
+            << QStringList {"A", "B"};
+        QTest::newRow("edid flag")
+            << QByteArray(R"({ "function": "NvAPI_DISP_GetEdidData", "gpu": 0 })")
+            << QStringList {};
+        QTest::newRow("handle enumeration") << QByteArray(
+            R"({ "function": "NvAPI_EnumNvidiaDisplayHandle", "handle": 0, "from": 2 })")
+                                            << QStringList {"A"};
+        QTest::newRow("display name")
+            << QByteArray(R"({ "function": "NvAPI_GetAssociatedNvidiaDisplayName", "from": 4 })")
+            << QStringList {"A"};
+        QTest::newRow("output id")
+            << QByteArray(R"({ "function": "NvAPI_GetDisplayOutputId", "displayId": "0x1001" })")
+            << QStringList {};
+        QTest::newRow("display config")
+            << QByteArray(R"({ "function": "NvAPI_DISP_GetDisplayConfig", "from": 4 })")
+            << QStringList {"A"};
+        QTest::newRow("initialise")
+            << QByteArray(R"({ "function": "NvAPI_Initialize" })") << QStringList {};
+        QTest::newRow("enumeration")
+            << QByteArray(R"({ "function": "NvAPI_EnumPhysicalGPUs" })") << QStringList {};
+        QTest::newRow("workstation query only clears isPro")
+            << QByteArray(R"({ "function": "NvAPI_GPU_WorkstationFeatureQuery" })")
+            << QStringList {"A", "B", "C"};
+    }
+
+    void failuresDropTheGpuAndLaterOnes()
+    {
+        QFETCH(QByteArray, failure);
+        QFETCH(QStringList, models);
+        const QByteArray handles = R"([{ "name": "D1", "displayId": "0x1001" },
+                                       { "name": "D2", "displayId": "0x2001" },
+                                       { "name": "D3", "displayId": "0x3001" }])";
+        const QByteArray paths = R"([{ "displayId": "0x1001" }, { "displayId": "0x2001" },
+                                     { "displayId": "0x3001" }])";
+        QByteArray gpus = kThreeGpus;
+        gpus.replace("\"connectorType\": 97",
+            "\"connectorType\": 97, \"connected\": true, "
+            "\"edid\": { \"name\": \"M\" }");
+        QCOMPARE(::models(inventory(rig(gpus, handles, paths, "[" + failure + "]"))), models);
+    }
+
+    void aPathOnADisconnectedConnectorDropsTheGpu()
+    {
+        const GpuList list = inventory(rig(kThreeGpus, "[]", R"([{ "displayId": "0x2001" }])"));
+        QCOMPARE(models(list), QStringList {"A"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHelperInventory)
+#include "test_helper_inventory.moc"
