@@ -13,6 +13,7 @@
 #include <XmlWriter.h>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -94,6 +95,50 @@ void writeElement(XmlWriter &writer, const QDomElement &element)
     for (const QDomElement &child : childElements(element))
         writeElement(writer, child);
     writer.endElement(element.tagName());
+}
+
+const QStringList valueConnectionAttributes {QStringLiteral("fromNode"), QStringLiteral("output"),
+    QStringLiteral("toNode"), QStringLiteral("input")};
+const QStringList triggerConnectionAttributes {QStringLiteral("fromNode"),
+    QStringLiteral("outputTrigger"), QStringLiteral("toNode"), QStringLiteral("inputTrigger")};
+
+// The four numbers of a connection, in the order of its attributes.
+std::array<int *, 4> fieldsOf(ValueConnection &c)
+{
+    return {&c.fromNode, &c.output, &c.toNode, &c.input};
+}
+
+std::array<int *, 4> fieldsOf(TriggerConnection &c)
+{
+    return {&c.fromNode, &c.outputTrigger, &c.toNode, &c.inputTrigger};
+}
+
+template<class Connection>
+bool readConnection(
+    const QDomElement &e, const QStringList &attributes, Connection *c, QString *error)
+{
+    const std::array<int *, 4> fields = fieldsOf(*c);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (!readInt(e, attributes[int(i)], fields[i], error))
+            return false;
+    }
+    return true;
+}
+
+// Connections of removed nodes stay in the graph but are not stored.
+template<class Connection>
+void writeConnections(XmlWriter &writer, const NodeGraph &graph, const QString &tag,
+    const QStringList &attributes, QList<Connection> connections)
+{
+    for (Connection &c : connections) {
+        if (!graph.node(c.fromNode) || !graph.node(c.toNode))
+            continue;
+        writer.startElement(tag);
+        const std::array<int *, 4> fields = fieldsOf(c);
+        for (size_t i = 0; i < fields.size(); ++i)
+            writer.attribute(attributes[int(i)], *fields[i]);
+        writer.endElement(tag);
+    }
 }
 
 } // namespace
@@ -342,21 +387,13 @@ bool ShowFile::createConnections(Show &show, QString *error) const
         bool ok = false;
         if (e.tagName() == valueConnectionTag) {
             ValueConnection c;
-            if (!readInt(e, QStringLiteral("fromNode"), &c.fromNode, error)
-                || !readInt(e, QStringLiteral("output"), &c.output, error)
-                || !readInt(e, QStringLiteral("toNode"), &c.toNode, error)
-                || !readInt(e, QStringLiteral("input"), &c.input, error)) {
+            if (!readConnection(e, valueConnectionAttributes, &c, error))
                 return false;
-            }
             ok = graph.connectValue(c, &reason);
         } else if (e.tagName() == triggerConnectionTag) {
             TriggerConnection c;
-            if (!readInt(e, QStringLiteral("fromNode"), &c.fromNode, error)
-                || !readInt(e, QStringLiteral("outputTrigger"), &c.outputTrigger, error)
-                || !readInt(e, QStringLiteral("toNode"), &c.toNode, error)
-                || !readInt(e, QStringLiteral("inputTrigger"), &c.inputTrigger, error)) {
+            if (!readConnection(e, triggerConnectionAttributes, &c, error))
                 return false;
-            }
             ok = graph.connectTrigger(c, &reason);
         } else {
             return fail(error,
@@ -421,30 +458,10 @@ QString ShowFile::save(const Show &show, const QString &showName,
         writer.endElement(nodesTag);
 
         writer.startElement(connectionsTag);
-        const NodeGraph &graph = show.graph();
-        // Connections of removed nodes stay in the graph but are not stored.
-        const auto bothExist
-            = [&graph](int from, int to) { return graph.node(from) && graph.node(to); };
-        for (const ValueConnection &c : graph.valueConnections()) {
-            if (!bothExist(c.fromNode, c.toNode))
-                continue;
-            writer.startElement(valueConnectionTag);
-            writer.attribute(QStringLiteral("fromNode"), c.fromNode);
-            writer.attribute(QStringLiteral("output"), c.output);
-            writer.attribute(QStringLiteral("toNode"), c.toNode);
-            writer.attribute(QStringLiteral("input"), c.input);
-            writer.endElement(valueConnectionTag);
-        }
-        for (const TriggerConnection &c : graph.triggerConnections()) {
-            if (!bothExist(c.fromNode, c.toNode))
-                continue;
-            writer.startElement(triggerConnectionTag);
-            writer.attribute(QStringLiteral("fromNode"), c.fromNode);
-            writer.attribute(QStringLiteral("outputTrigger"), c.outputTrigger);
-            writer.attribute(QStringLiteral("toNode"), c.toNode);
-            writer.attribute(QStringLiteral("inputTrigger"), c.inputTrigger);
-            writer.endElement(triggerConnectionTag);
-        }
+        writeConnections(writer, show.graph(), valueConnectionTag, valueConnectionAttributes,
+            show.graph().valueConnections());
+        writeConnections(writer, show.graph(), triggerConnectionTag, triggerConnectionAttributes,
+            show.graph().triggerConnections());
         writer.endElement(connectionsTag);
 
         for (const QDomElement &section : otherSections)

@@ -121,6 +121,8 @@ signals:
     void evaluated(quint64 tick);
 
 private:
+    INodeController *controllerOf(int nodeId, QString *error) const;
+
     const NodeTypeRegistry &m_registry;
     Show *m_show;
     quint64 m_tick = 0;

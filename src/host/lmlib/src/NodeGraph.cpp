@@ -109,18 +109,26 @@ bool fail(QString *error, const QString &text)
 
 } // namespace
 
+INodeController *NodeGraph::controllerOf(int nodeId, QString *error) const
+{
+    Node *n = node(nodeId);
+    if (!n || !n->controller()) {
+        fail(error, QStringLiteral("no node %1").arg(nodeId));
+        return nullptr;
+    }
+    return n->controller();
+}
+
 bool NodeGraph::connectValue(const ValueConnection &c, QString *error)
 {
-    Node *from = node(c.fromNode);
-    Node *to = node(c.toNode);
-    if (!from || !from->controller())
-        return fail(error, QStringLiteral("no node %1").arg(c.fromNode));
-    if (!to || !to->controller())
-        return fail(error, QStringLiteral("no node %1").arg(c.toNode));
-    if (!inRange(c.output, from->controller()->outputSlots().size()))
+    INodeController *from = controllerOf(c.fromNode, error);
+    INodeController *to = from ? controllerOf(c.toNode, error) : nullptr;
+    if (!to)
+        return false;
+    if (!inRange(c.output, from->outputSlots().size()))
         return fail(
             error, QStringLiteral("node %1 has no output %2").arg(c.fromNode).arg(c.output));
-    if (!inRange(c.input, to->controller()->inputSlots().size()))
+    if (!inRange(c.input, to->inputSlots().size()))
         return fail(error, QStringLiteral("node %1 has no input %2").arg(c.toNode).arg(c.input));
     if (connectionToInput(c.toNode, c.input))
         return fail(
@@ -131,19 +139,17 @@ bool NodeGraph::connectValue(const ValueConnection &c, QString *error)
 
 bool NodeGraph::connectTrigger(const TriggerConnection &c, QString *error)
 {
-    Node *from = node(c.fromNode);
-    Node *to = node(c.toNode);
-    if (!from || !from->controller())
-        return fail(error, QStringLiteral("no node %1").arg(c.fromNode));
-    if (!to || !to->controller())
-        return fail(error, QStringLiteral("no node %1").arg(c.toNode));
-    if (!inRange(c.outputTrigger, from->controller()->outputTriggers().size())) {
+    INodeController *from = controllerOf(c.fromNode, error);
+    INodeController *to = from ? controllerOf(c.toNode, error) : nullptr;
+    if (!to)
+        return false;
+    if (!inRange(c.outputTrigger, from->outputTriggers().size())) {
         return fail(error,
             QStringLiteral("node %1 has no output trigger %2")
                 .arg(c.fromNode)
                 .arg(c.outputTrigger));
     }
-    if (!inRange(c.inputTrigger, to->controller()->inputTriggers().size())) {
+    if (!inRange(c.inputTrigger, to->inputTriggers().size())) {
         return fail(error,
             QStringLiteral("node %1 has no input trigger %2").arg(c.toNode).arg(c.inputTrigger));
     }
