@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QThread>
 #include <QtTest>
 
 #include <memory>
@@ -72,6 +73,7 @@ private slots:
     void lateInstanceGetsFullState();
     void initWithEmptyHostStopsProbing();
     void initReplacesTheWorker();
+    void resultOfReplacedWorkerIsDropped();
     void destructionWhileProbeRuns();
 
 private:
@@ -360,6 +362,30 @@ void TestPingDevice::initReplacesTheWorker()
     for (qsizetype i = 0; i < calls.size(); ++i)
         QCOMPARE(calls.at(i).arguments.last(),
             i < before ? QStringLiteral("127.0.0.2") : QStringLiteral("127.0.0.3"));
+}
+
+void TestPingDevice::resultOfReplacedWorkerIsDropped()
+{
+    PingInstances instances;
+    PingDevice &device = *instances.producerDevice;
+    QSignalSpy signalled(&device, &PingDevice::reachabilityChanged);
+    device.init();
+
+    // Block this thread while the probe ends, so that its result waits in the queue.
+    QElapsedTimer clock;
+    clock.start();
+    while (
+        clock.elapsed() < 10000 && (m_ping->calls().isEmpty() || m_ping->calls().at(0).endNs == 0))
+        QThread::msleep(20);
+    QThread::msleep(300);
+
+    device.host = QStringLiteral("127.0.0.4");
+    device.intervalSec = 3600;
+    m_ping->setDelay(15);
+    device.init();
+    QTest::qWait(300);
+    QVERIFY2(signalled.isEmpty(), "a result for the old host was taken for the new one");
+    QVERIFY(!device.hasStatus);
 }
 
 void TestPingDevice::destructionWhileProbeRuns()

@@ -55,9 +55,7 @@ QColor PingDeviceWidget::textColor() const
 
 void PingDeviceWidget::setTextColor(const QColor &color)
 {
-    QPalette p = palette();
-    p.setColor(QPalette::WindowText, color);
-    setPalette(p);
+    setPaletteColor(QPalette::WindowText, color);
 }
 
 QColor PingDeviceWidget::backgroundColor() const
@@ -67,7 +65,12 @@ QColor PingDeviceWidget::backgroundColor() const
 
 void PingDeviceWidget::setBackgroundColor(const QColor &color)
 {
+    setPaletteColor(QPalette::Window, color);
+}
+
+void PingDeviceWidget::setPaletteColor(QPalette::ColorRole role, const QColor &color)
+{
     QPalette p = palette();
-    p.setColor(QPalette::Window, color);
+    p.setColor(role, color);
     setPalette(p);
 }

@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPalette>
 #include <QPointer>
 #include <QString>
 
@@ -48,6 +49,7 @@ public:
 private:
     void updateName();
     void updateLamp(bool reachable);
+    void setPaletteColor(QPalette::ColorRole role, const QColor &color);
 
     QPointer<PingDevice> m_device;
     int m_status = -1;
