@@ -3,8 +3,9 @@
 #include <QtGlobal>
 
 #ifdef Q_OS_WIN
-#include <shellapi.h>
 #include <windows.h>
+// shellapi.h needs the types of windows.h.
+#include <shellapi.h>
 #endif
 
 bool processArguments(int argc, char **argv, std::vector<std::string> &arguments)

@@ -61,30 +61,37 @@ long DisplayConfig::query(
     return result;
 }
 
+namespace {
+
+// Asks DisplayConfigGetDeviceInfo for one name record; `name` is set on success.
+template<typename Request, size_t N>
+LONG deviceName(Request &request, DISPLAYCONFIG_DEVICE_INFO_TYPE type, uint64_t adapter,
+    uint32_t id, const WCHAR (&field)[N], QString &name)
+{
+    request.header.type = type;
+    request.header.size = sizeof(request);
+    request.header.adapterId = toLuid(adapter);
+    request.header.id = id;
+    const LONG result = DisplayConfigGetDeviceInfo(&request.header);
+    if (result == ERROR_SUCCESS)
+        name = QString::fromWCharArray(field);
+    return result;
+}
+
+} // namespace
+
 long DisplayConfig::sourceGdiName(const DisplayPathRef &path, QString &name)
 {
     DISPLAYCONFIG_SOURCE_DEVICE_NAME request = {};
-    request.header.type = DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME;
-    request.header.size = sizeof(request);
-    request.header.adapterId = toLuid(path.adapterId);
-    request.header.id = path.sourceId;
-    const LONG result = DisplayConfigGetDeviceInfo(&request.header);
-    if (result == ERROR_SUCCESS)
-        name = QString::fromWCharArray(request.viewGdiDeviceName);
-    return result;
+    return deviceName(request, DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME, path.adapterId,
+        path.sourceId, request.viewGdiDeviceName, name);
 }
 
 long DisplayConfig::targetFriendlyName(const DisplayPathRef &path, QString &name)
 {
     DISPLAYCONFIG_TARGET_DEVICE_NAME request = {};
-    request.header.type = DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME;
-    request.header.size = sizeof(request);
-    request.header.adapterId = toLuid(path.adapterId);
-    request.header.id = path.targetId;
-    const LONG result = DisplayConfigGetDeviceInfo(&request.header);
-    if (result == ERROR_SUCCESS)
-        name = QString::fromWCharArray(request.monitorFriendlyDeviceName);
-    return result;
+    return deviceName(request, DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME, path.adapterId,
+        path.targetId, request.monitorFriendlyDeviceName, name);
 }
 
 #else

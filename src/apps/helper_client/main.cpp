@@ -159,8 +159,8 @@ int runExport(Options &o, HelperClient &client)
 }
 
 // Runs one of the connector-list commands and reports which connectors were done.
-int runListCommand(Options &o, HelperClient &client, const QByteArray &request,
-    const ConnectorList &requested, const QByteArray &replyWord)
+int runListCommand(HelperClient &client, const QByteArray &request, const ConnectorList &requested,
+    const QByteArray &replyWord)
 {
     QByteArray block;
     const HelperClient::Result result = client.exchange(request, replyWord, block);
@@ -170,7 +170,6 @@ int runListCommand(Options &o, HelperClient &client, const QByteArray &request,
     if (!decodeWholeBlock(block, done))
         return fail(kExitBadReply,
             QStringLiteral("undecodable connector list (%1 bytes)").arg(block.size()));
-    Q_UNUSED(o)
     out() << QJsonDocument(connectorListToJson(done)).toJson(QJsonDocument::Indented);
     int code = kExitOk;
     for (const ConnectorRef &ref : requested.connectors) {
@@ -203,7 +202,7 @@ int runLoad(Options &o, HelperClient &client)
         return fail(
             kExitUsage, QStringLiteral("too many connectors for one load-edid (at most 9)"));
     const QByteArray request = QByteArrayLiteral("loadEdid\n") + char(list.size()) + list + edid;
-    return runListCommand(o, client, request, refs, QByteArrayLiteral("edidLoaded"));
+    return runListCommand(client, request, refs, QByteArrayLiteral("edidLoaded"));
 }
 
 int runPlainList(
@@ -213,7 +212,7 @@ int runPlainList(
     QString error;
     if (!connectorRefs(o, refs, error))
         return fail(kExitUsage, error);
-    return runListCommand(o, client, word + encodeBlock(refs), refs, replyWord);
+    return runListCommand(client, word + encodeBlock(refs), refs, replyWord);
 }
 
 } // namespace
