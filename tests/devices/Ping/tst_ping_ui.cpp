@@ -38,7 +38,6 @@ private slots:
     void statusPropertyOnlyStoresTheValue();
     void widgetProperties();
     void widgetOutlivesDevice();
-    void dialogForm();
     void okNeedsHost();
     void intervalIsClamped();
     void setupDialogAccepted();
@@ -140,16 +139,6 @@ void TestPingUi::widgetOutlivesDevice()
     delete device;
     QCOMPARE(widget.property("deviceName").toString(), QString());
     QCOMPARE(widget.objectName(), QStringLiteral("[Ping] Gone"));
-}
-
-void TestPingUi::dialogForm()
-{
-    PingDeviceSetup dialog;
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Ping Device Setup"));
-    QCOMPARE(dialog.label->text(), QStringLiteral("Host:"));
-    QCOMPARE(dialog.label_2->text(), QStringLiteral("Interval (s):"));
-    QCOMPARE(dialog.intervalSpinBox->value(), 5);
-    QVERIFY(dialog.buttonBox->button(QDialogButtonBox::Cancel));
 }
 
 void TestPingUi::okNeedsHost()
