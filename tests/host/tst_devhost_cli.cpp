@@ -1,0 +1,157 @@
+// lm_devhost as a user runs it: exit codes, messages, saving and a short run.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const char *const show = R"(<lumoraShow version="1" name="Cli">
+  <instances><producer/><mediaServer id="1" name="Left" address="127.0.0.1"/></instances>
+  <devices><device type="TestDevice" id="1" name="One" setting="x"/></devices>
+  <nodes><node id="1" type="5d0c7f1e-2b7a-4c55-9a10-3f1d2e4c6b01" name="source"/></nodes>
+</lumoraShow>
+)";
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class TestDevhostCli : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_show;
+    const QString m_plugins = QFileInfo(QStringLiteral(LM_TEST_PLUGIN_FILE)).absolutePath();
+
+    Run run(const QStringList &arguments)
+    {
+        QProcess process;
+        process.start(QStringLiteral(LM_DEVHOST), arguments);
+        Run result;
+        if (!process.waitForFinished(30000)) {
+            process.kill();
+            process.waitForFinished();
+            return result;
+        }
+        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+        result.out = QString::fromUtf8(process.readAllStandardOutput());
+        result.err = QString::fromUtf8(process.readAllStandardError());
+        return result;
+    }
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_show = path(QStringLiteral("show.xml"));
+        QFile file(m_show);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(show);
+    }
+
+    void runsForTheGivenTime()
+    {
+        const Run r = run({m_show, QStringLiteral("--plugins"), m_plugins, QStringLiteral("--for"),
+            QStringLiteral("0.3")});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.out.contains(QStringLiteral("device type \"TestDevice\"")), qPrintable(r.out));
+        QVERIFY(r.out.contains(QStringLiteral("2 instance(s)")));
+        QVERIFY(r.out.endsWith(QStringLiteral("stopped\n")));
+    }
+
+    void saveWithoutForSavesAndExits()
+    {
+        const QString first = path(QStringLiteral("first.xml"));
+        const QString second = path(QStringLiteral("second.xml"));
+        QCOMPARE(
+            run({m_show, QStringLiteral("--plugins"), m_plugins, QStringLiteral("--save"), first})
+                .exitCode,
+            0);
+        const Run r = run(
+            {first, QStringLiteral("--plugins"), m_plugins, QStringLiteral("--save"), second});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(!r.out.contains(QStringLiteral("stopped")));
+        QFile a(first);
+        QFile b(second);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        const QByteArray saved = a.readAll();
+        QCOMPARE(b.readAll(), saved);
+        QVERIFY(saved.contains("setting=\"x\""));
+    }
+
+    void logFileReceivesTheMessages()
+    {
+        const QString log = path(QStringLiteral("logs/devhost-test.log"));
+        // The logger makes its directory and the "-last.log" link.
+        const Run r = run({m_show, QStringLiteral("--plugins"), m_plugins, QStringLiteral("--for"),
+            QStringLiteral("0.1"), QStringLiteral("--log"), log, QStringLiteral("--log-mode"),
+            QStringLiteral("Developer")});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(QFile::exists(log));
+        QVERIFY(QFileInfo(path(QStringLiteral("logs/devhost-last.log"))).isSymLink());
+    }
+
+    void errorsExitNonZero_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no show") << QStringList {} << 1 << "no show file given";
+        QTest::newRow("bad --for") << QStringList {QStringLiteral("x.xml"), QStringLiteral("--for"),
+            QStringLiteral("soon")} << 1
+                                   << "--for needs a number";
+        QTest::newRow("mode without log") << QStringList {QStringLiteral("x.xml"),
+            QStringLiteral("--log-mode"), QStringLiteral("Show")}
+                                          << 1 << "--log-mode needs --log";
+        QTest::newRow("unknown mode") << QStringList {QStringLiteral("x.xml"),
+            QStringLiteral("--log"), QStringLiteral("/dev/null"), QStringLiteral("--log-mode"),
+            QStringLiteral("show")} << 1
+                                      << "unknown log mode \"show\"";
+        QTest::newRow("unreadable show") << QStringList {QStringLiteral("/nonexistent/show.xml"),
+            QStringLiteral("--plugins"), QString()}
+                                         << 2 << "cannot read show /nonexistent/show.xml";
+        QTest::newRow("missing plug-in")
+            << QStringList {QString(), QStringLiteral("--plugins"), QStringLiteral("EMPTY")} << 2
+            << "device type \"TestDevice\" at line 3: no loaded plug-in provides it";
+        QTest::newRow("plug-in directory")
+            << QStringList {QString(), QStringLiteral("--plugins"),
+                   QStringLiteral("/nonexistent/plugins")}
+            << 3 << "plug-in directory /nonexistent/plugins cannot be read";
+        QTest::newRow("save") << QStringList {QString(), QStringLiteral("--plugins"), QString(),
+            QStringLiteral("--save"), QStringLiteral("/nonexistent/dir/out.xml")}
+                              << 4 << "cannot write /nonexistent/dir/out.xml";
+    }
+
+    void errorsExitNonZero()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        // Empty entries stand for this test's show and plug-in directory.
+        for (int i = 0; i < arguments.size(); ++i) {
+            if (arguments[i].isEmpty())
+                arguments[i] = i == 0 ? m_show : m_plugins;
+            if (arguments[i] == QLatin1String("EMPTY")) {
+                QDir(m_dir.path()).mkpath(QStringLiteral("empty"));
+                arguments[i] = path(QStringLiteral("empty"));
+            }
+        }
+        const Run r = run(arguments);
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDevhostCli)
+#include "tst_devhost_cli.moc"
