@@ -102,6 +102,24 @@ private slots:
         QVERIFY(QFileInfo(path(QStringLiteral("logs/devhost-last.log"))).isSymLink());
     }
 
+    void announcedMessagesArePrinted()
+    {
+        const QString critical = path(QStringLiteral("critical.xml"));
+        QFile file(critical);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(show).replace("setting=\"x\"", "setting=\"critical\""));
+        file.close();
+        const QString log = path(QStringLiteral("logs/critical-run.log"));
+        const Run r = run({critical, QStringLiteral("--plugins"), m_plugins,
+            QStringLiteral("--for"), QStringLiteral("0.1"), QStringLiteral("--log"), log});
+        QCOMPARE(r.exitCode, 0);
+        // Not active on the master only: both instances run init().
+        QCOMPARE(r.out.count(QStringLiteral("message [CRITICAL] [TEST] critical from One")), 2);
+        QFile written(log);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll().count("[TEST] critical from One"), 2);
+    }
+
     void errorsExitNonZero_data()
     {
         QTest::addColumn<QStringList>("arguments");

@@ -5,6 +5,7 @@
 #include "NodeRegistration.h"
 
 #include <QIODevice>
+#include <QLoggingCategory>
 #include <XmlWriter.h>
 
 TestDevice::TestDevice(bool onMaster)
@@ -26,6 +27,13 @@ void TestDevice::writeXml(XmlWriter &writer)
     XMLNodeBaseBegin(writer, 1);
     writer.attribute(QStringLiteral("setting"), setting);
     XMLNodeBaseEnd(writer);
+}
+
+void TestDevice::init()
+{
+    static const QLoggingCategory category("lm.test");
+    if (setting == QLatin1String("critical"))
+        qCCritical(category).noquote() << "[TEST] critical from" << name();
 }
 
 TestSourceController::TestSourceController(Node &node)

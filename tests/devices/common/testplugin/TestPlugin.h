@@ -20,6 +20,8 @@ public:
 
     void readDom(const QDomElement &element) override;
     void writeXml(XmlWriter &writer) override;
+    // With the setting "critical", logs a critical message (one per instance that inits).
+    void init() override;
     bool isActiveOnMasterOnly() const override { return false; }
 
     QString setting;
