@@ -84,8 +84,9 @@ int SyncBus::sendFullState(Show *from)
             }
             continue;
         }
-        queued
-            += deliver(from, device->typeName(), device->deviceNumber(), state.mid(header.size()));
+        const QByteArray message = state.mid(header.size());
+        emit messageSent(from->instanceName(), device->typeName(), device->deviceNumber(), message);
+        queued += deliver(from, device->typeName(), device->deviceNumber(), message);
     }
     return queued;
 }
