@@ -15,7 +15,12 @@ constexpr int kPortRetryMs = 15000;
 } // namespace
 
 HelperProcess::HelperProcess()
+    : m_portLock(QDir::temp().filePath(QStringLiteral("lumora-helper-udp-ports.lock")))
 {
+    // Longer than any test program may run, so that only a lock left by a killed run
+    // counts as stale.
+    m_portLock.setStaleLockTime(150000);
+    m_portsLocked = m_portLock.tryLock(100000);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
 }
 
@@ -64,6 +69,10 @@ QString HelperProcess::eventLogPath() const
 bool HelperProcess::start(QProcessEnvironment env)
 {
     stop();
+    if (!m_portsLocked) {
+        m_error = QStringLiteral("another test run keeps the UDP ports locked");
+        return false;
+    }
     env.insert(QStringLiteral("LM_HELPER_EVENT_LOG"), eventLogPath());
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
@@ -116,6 +125,10 @@ void HelperProcess::stop()
 
 bool HelperProcess::bindReplyPort()
 {
+    if (!m_portsLocked) {
+        m_error = QStringLiteral("another test run keeps the UDP ports locked");
+        return false;
+    }
     if (m_replySocket.state() == QAbstractSocket::BoundState)
         return true;
     QDeadlineTimer deadline(kPortRetryMs);

@@ -3,6 +3,7 @@
 #include "HelperRecords.h"
 
 #include <QByteArray>
+#include <QLockFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
@@ -10,8 +11,9 @@
 #include <QUdpSocket>
 
 // Runs the built lm_elevated_helper as a process and talks to it on the fixed loopback
-// ports, the way the host does. Other test runs may hold the ports for a moment, so binds
-// and starts are retried briefly.
+// ports, the way the host does. A lock file shared by every test program that uses the
+// ports keeps concurrent test runs (other build directories too) from talking to each
+// other's helper; binds and starts are still retried briefly.
 class HelperProcess
 {
 public:
@@ -63,6 +65,8 @@ public:
     QString tempPath(const QString &name) const { return m_dir.filePath(name); }
 
 private:
+    QLockFile m_portLock;
+    bool m_portsLocked = false;
     QTemporaryDir m_dir;
     QProcess m_process;
     QUdpSocket m_replySocket;
