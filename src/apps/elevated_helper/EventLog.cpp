@@ -6,6 +6,7 @@
 #include <windows.h>
 #else
 #include <syslog.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -22,6 +23,9 @@ void reportToSystem(const QByteArray &utf8)
     ReportEventA(source, EVENTLOG_INFORMATION_TYPE, 0, 0, nullptr, 1, 0, strings, nullptr);
     DeregisterEventSource(source);
 #else
+    // No syslog socket, no daemon to take the entry: spare the futile connection attempt.
+    if (access(_PATH_LOG, F_OK) != 0)
+        return;
     openlog(kEventSource, LOG_PID, LOG_USER);
     syslog(LOG_INFO, "%s", utf8.constData());
     closelog();
