@@ -114,6 +114,8 @@ private slots:
         QTest::newRow("60 KB command")
             << QByteArray("[SOURCE=h]lockEdid\n") + QByteArray(60000, '\x01');
         QTest::newRow("60 KB prefixes") << QByteArray(60000, ']');
+        QTest::newRow("20000 prefixes then a command")
+            << QByteArray("[X]").repeated(20000) + "[SOURCE=h]getGpusInfo\n";
         QByteArray noise(60000, '\0');
         QRandomGenerator rng(99);
         for (char &c : noise)
