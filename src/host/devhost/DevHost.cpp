@@ -76,9 +76,9 @@ bool DevHost::buildInstances(QString *error)
     stop();
     m_reported.clear();
     m_shows.clear();
-    for (const InstanceSpec &spec : m_file.instances()) {
+    for (const InstanceConfig &inst : m_file.instances()) {
         auto show = std::make_unique<Show>(m_registry.registry());
-        if (!m_file.populate(*show, spec, m_registry, error)) {
+        if (!m_file.populate(*show, inst, m_registry, error)) {
             m_shows.clear();
             return false;
         }

@@ -221,26 +221,26 @@ bool ShowFile::parseInstances(const QDomElement &section, QString *error)
     int masters = 0;
     bool haveProducer = false;
     for (const QDomElement &e : childElements(section)) {
-        InstanceSpec spec;
+        InstanceConfig inst;
         if (e.tagName() == producerTag) {
             if (haveProducer)
                 return fail(error, QStringLiteral("a second <producer> at %1").arg(where(e)));
             haveProducer = true;
-            spec.name = e.attribute(QStringLiteral("name"), QStringLiteral("Producer"));
+            inst.name = e.attribute(QStringLiteral("name"), QStringLiteral("Producer"));
         } else if (e.tagName() == mediaServerTag) {
-            spec.isProducer = false;
-            if (!readInt(e, QStringLiteral("id"), &spec.mediaServerId, error))
+            inst.isProducer = false;
+            if (!readInt(e, QStringLiteral("id"), &inst.mediaServerId, error))
                 return false;
-            if (spec.mediaServerId < 1 || ids.contains(spec.mediaServerId)) {
+            if (inst.mediaServerId < 1 || ids.contains(inst.mediaServerId)) {
                 return fail(error,
                     QStringLiteral("<mediaServer> at %1: id %2 is not a new number of 1 or more")
                         .arg(where(e))
-                        .arg(spec.mediaServerId));
+                        .arg(inst.mediaServerId));
             }
-            ids.insert(spec.mediaServerId);
-            spec.name = e.attribute(
-                QStringLiteral("name"), QStringLiteral("Media server %1").arg(spec.mediaServerId));
-            spec.address = e.attribute(QStringLiteral("address"));
+            ids.insert(inst.mediaServerId);
+            inst.name = e.attribute(
+                QStringLiteral("name"), QStringLiteral("Media server %1").arg(inst.mediaServerId));
+            inst.address = e.attribute(QStringLiteral("address"));
             QSet<int> outputIds;
             for (const QDomElement &o : childElements(e)) {
                 if (o.tagName() != outputTag) {
@@ -248,7 +248,7 @@ bool ShowFile::parseInstances(const QDomElement &section, QString *error)
                         QStringLiteral("unexpected <%1> in <mediaServer> at %2")
                             .arg(o.tagName(), where(o)));
                 }
-                InstanceSpec::Output output;
+                InstanceConfig::Output output;
                 if (!readInt(o, QStringLiteral("id"), &output.id, error)
                     || !readInt(o, QStringLiteral("kind"), &output.kind, error, 0)) {
                     return false;
@@ -261,23 +261,23 @@ bool ShowFile::parseInstances(const QDomElement &section, QString *error)
                 }
                 outputIds.insert(output.id);
                 output.name = o.attribute(QStringLiteral("name"));
-                spec.outputs.append(output);
+                inst.outputs.append(output);
             }
         } else {
             return fail(error,
                 QStringLiteral("unexpected <%1> in <instances> at %2").arg(e.tagName(), where(e)));
         }
-        if (names.contains(spec.name))
-            return fail(error, QStringLiteral("instance name \"%1\" given twice").arg(spec.name));
-        names.insert(spec.name);
-        spec.master = readFlag(e, QStringLiteral("master"));
-        masters += spec.master ? 1 : 0;
-        m_instances.append(spec);
+        if (names.contains(inst.name))
+            return fail(error, QStringLiteral("instance name \"%1\" given twice").arg(inst.name));
+        names.insert(inst.name);
+        inst.master = readFlag(e, QStringLiteral("master"));
+        masters += inst.master ? 1 : 0;
+        m_instances.append(inst);
     }
     if (masters > 1)
         return fail(error, QStringLiteral("more than one instance is the master"));
     if (!haveProducer) {
-        InstanceSpec producer;
+        InstanceConfig producer;
         producer.name = QStringLiteral("Producer");
         if (names.contains(producer.name))
             return fail(error,
@@ -285,27 +285,27 @@ bool ShowFile::parseInstances(const QDomElement &section, QString *error)
         m_instances.prepend(producer);
     }
     // The producer comes first; without an explicit master it is the master.
-    std::stable_partition(
-        m_instances.begin(), m_instances.end(), [](const InstanceSpec &s) { return s.isProducer; });
+    std::stable_partition(m_instances.begin(), m_instances.end(),
+        [](const InstanceConfig &s) { return s.isProducer; });
     if (masters == 0)
         m_instances.first().master = true;
     return true;
 }
 
 bool ShowFile::populate(
-    Show &show, const InstanceSpec &instance, const HostRegistry &registry, QString *error) const
+    Show &show, const InstanceConfig &instance, const HostRegistry &registry, QString *error) const
 {
     show.setInstanceName(instance.name);
     show.setAppMode(instance.isProducer ? Show::ProducerMode : Show::MediaServerMode);
     show.setLocalMediaServerId(instance.mediaServerId);
     show.setMaster(instance.master);
-    for (const InstanceSpec &spec : m_instances) {
-        if (spec.isProducer)
+    for (const InstanceConfig &inst : m_instances) {
+        if (inst.isProducer)
             continue;
-        auto screen = std::make_unique<Screen>(spec.mediaServerId, spec.name, spec.address);
-        if (!spec.outputs.isEmpty()) {
+        auto screen = std::make_unique<Screen>(inst.mediaServerId, inst.name, inst.address);
+        if (!inst.outputs.isEmpty()) {
             auto set = std::make_unique<ScreenSet>();
-            for (const InstanceSpec::Output &o : spec.outputs)
+            for (const InstanceConfig::Output &o : inst.outputs)
                 set->addScreenOutput(ScreenOutput(o.id, o.name, o.kind));
             screen->setScreenSet(std::move(set));
         }
@@ -407,7 +407,7 @@ bool ShowFile::createConnections(Show &show, QString *error) const
 }
 
 QString ShowFile::save(const Show &show, const QString &showName,
-    const QList<InstanceSpec> &instances, const QList<QDomElement> &otherSections)
+    const QList<InstanceConfig> &instances, const QList<QDomElement> &otherSections)
 {
     QString text;
     {
@@ -419,22 +419,22 @@ QString ShowFile::save(const Show &show, const QString &showName,
             writer.attribute(QStringLiteral("name"), showName);
 
         writer.startElement(instancesTag);
-        for (const InstanceSpec &spec : instances) {
-            writer.startElement(spec.isProducer ? producerTag : mediaServerTag);
-            if (!spec.isProducer)
-                writer.attribute(QStringLiteral("id"), spec.mediaServerId);
-            writer.attribute(QStringLiteral("name"), spec.name);
-            if (!spec.isProducer)
-                writer.attribute(QStringLiteral("address"), spec.address);
-            writer.attribute(QStringLiteral("master"), spec.master ? 1 : 0);
-            for (const InstanceSpec::Output &o : spec.outputs) {
+        for (const InstanceConfig &inst : instances) {
+            writer.startElement(inst.isProducer ? producerTag : mediaServerTag);
+            if (!inst.isProducer)
+                writer.attribute(QStringLiteral("id"), inst.mediaServerId);
+            writer.attribute(QStringLiteral("name"), inst.name);
+            if (!inst.isProducer)
+                writer.attribute(QStringLiteral("address"), inst.address);
+            writer.attribute(QStringLiteral("master"), inst.master ? 1 : 0);
+            for (const InstanceConfig::Output &o : inst.outputs) {
                 writer.startElement(outputTag);
                 writer.attribute(QStringLiteral("id"), o.id);
                 writer.attribute(QStringLiteral("name"), o.name);
                 writer.attribute(QStringLiteral("kind"), o.kind);
                 writer.endElement(outputTag);
             }
-            writer.endElement(spec.isProducer ? producerTag : mediaServerTag);
+            writer.endElement(inst.isProducer ? producerTag : mediaServerTag);
         }
         writer.endElement(instancesTag);
 

@@ -9,7 +9,7 @@ class HostRegistry;
 class Show;
 
 // One host instance of a show file: the producer or a media server.
-struct InstanceSpec
+struct InstanceConfig
 {
     bool isProducer = true;
     // 0 for the producer.
@@ -40,18 +40,18 @@ public:
     bool parse(const QByteArray &xml, QString *error);
 
     QString showName() const { return m_showName; }
-    const QList<InstanceSpec> &instances() const { return m_instances; }
+    const QList<InstanceConfig> &instances() const { return m_instances; }
     // Sections this host does not interpret (kept and written back as they are).
     const QList<QDomElement> &otherSections() const { return m_otherSections; }
 
     // Fills one instance's copy: media servers, devices (readDom), nodes
     // (readValues) and connections. False with *error on the first problem.
-    bool populate(Show &show, const InstanceSpec &instance, const HostRegistry &registry,
+    bool populate(Show &show, const InstanceConfig &instance, const HostRegistry &registry,
         QString *error) const;
 
     // The show file text of `show` (the producer's copy) with these instances.
     static QString save(const Show &show, const QString &showName,
-        const QList<InstanceSpec> &instances, const QList<QDomElement> &otherSections);
+        const QList<InstanceConfig> &instances, const QList<QDomElement> &otherSections);
 
 private:
     bool parseInstances(const QDomElement &section, QString *error);
@@ -61,7 +61,7 @@ private:
 
     QDomDocument m_document;
     QString m_showName;
-    QList<InstanceSpec> m_instances;
+    QList<InstanceConfig> m_instances;
     QDomElement m_devices;
     QDomElement m_nodes;
     QDomElement m_connections;
