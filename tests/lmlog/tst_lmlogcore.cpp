@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -93,6 +94,7 @@ private slots:
     void restartAppendsAndCountsFromZero();
     void failedRotationLosesNothing();
     void unopenableFileIsHarmless();
+    void loggingDuringThreadExit();
 
     void modeTable();
     void setModeOutOfRange();
@@ -362,6 +364,35 @@ void TestLMLogCore::unopenableFileIsHarmless()
     log.flush();
     QVERIFY(QFileInfo(dirPath).isDir());
     QVERIFY(!QFileInfo::exists(dirPath + ".old1"));
+}
+
+namespace {
+// Logs from its destructor, which runs after the thread's other thread_local
+// objects are gone, as a Qt message emitted during thread or process exit does.
+struct LogsAtThreadExit
+{
+    LMLog *log;
+    ~LogsAtThreadExit() { logLine(*log, QString(150, QLatin1Char('b'))); }
+};
+} // namespace
+
+void TestLMLogCore::loggingDuringThreadExit()
+{
+    const QString logPath = path("exit.log");
+    {
+        LMLog log(logPath, 100000);
+        for (int i = 0; i < 3; ++i) {
+            std::thread([&log] {
+                thread_local LogsAtThreadExit guard {&log};
+                Q_UNUSED(guard);
+                logLine(log, QString(300, QLatin1Char('a')));
+            }).join();
+        }
+    }
+    const QStringList lines = readLogLines(logPath);
+    QCOMPARE(lines.size(), 6);
+    QCOMPARE(parseLogLine(lines.at(4)).message, QString(300, QLatin1Char('a')));
+    QCOMPARE(parseLogLine(lines.at(5)).message, QString(150, QLatin1Char('b')));
 }
 
 void TestLMLogCore::modeTable()

@@ -6,10 +6,12 @@
 #include <QThread>
 #include <QTime>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 
 #ifdef Q_OS_WIN
@@ -91,12 +93,24 @@ void appendTwoDigits(std::string &out, int value)
     out.push_back(char('0' + value % 10));
 }
 
+// Set when the thread's line builder is destroyed. Trivially destructible, so
+// it stays readable while the thread's other thread_local objects go.
+thread_local bool t_lineGone = false;
+
 // Builds one line as UTF-8 and counts its UTF-16 length. Everything that
 // stays constant for a thread or a second is computed once and reused, so a
 // line costs little more than copying its message.
+
 class LineBuilder
 {
 public:
+    LineBuilder() = default;
+    LineBuilder(const LineBuilder &) = delete;
+    LineBuilder &operator=(const LineBuilder &) = delete;
+    // Destructors of thread_local and static objects that run later may still
+    // log; they must not touch this buffer any more.
+    ~LineBuilder() { t_lineGone = true; }
+
     void reset()
     {
         // One huge message must not pin its buffer for the thread's lifetime.
@@ -165,9 +179,8 @@ public:
         const std::size_t length = std::strlen(file);
         const std::size_t tail = length < kFileTailChars ? length : kFileTailChars;
         const char *start = file + length - tail;
-        bool ascii = true;
-        for (const char *p = file + length - 1; p >= start && ascii; --p)
-            ascii = static_cast<unsigned char>(*p) < 0x80;
+        const bool ascii = std::all_of(
+            start, file + length, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
         if (ascii) {
             appendAscii(start, tail);
             return;
@@ -368,7 +381,8 @@ void LMLog::ffmpegLogHandler(int level, const char *format, va_list arguments)
 
 void LMLog::log(const char *file, int line, LOG::logType type, const QString &message, qint64 msecs)
 {
-    LineBuilder &builder = t_line;
+    std::optional<LineBuilder> late;
+    LineBuilder &builder = t_lineGone ? late.emplace() : t_line;
     builder.reset();
     builder.appendTime(msecs);
     builder.appendThreadId();
