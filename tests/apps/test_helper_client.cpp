@@ -187,14 +187,14 @@ private slots:
     void encodesRequestsAsTheHelperExpects()
     {
         QByteArray err, request;
-        const QByteArray reply = QByteArray("[FORWARDTO=me]edidLoaded")
-            + encodeBlock(ConnectorList {{{2, 5}, {2, 0x80061082}}});
-        QCOMPARE(
-            runAgainstFakeHelper({"load-edid", "--source", "me", "--gpu", "2", "--in", edidFile(),
-                                     "--connector", "5", "--connector", "0x80061082"},
-                reply, &err, &request),
+        // A leading zero is still decimal.
+        const QByteArray list = encodeBlock(ConnectorList {{{2, 5}, {2, 0x80061082}, {2, 10}}});
+        const QByteArray reply = QByteArray("[FORWARDTO=me]edidLoaded") + list;
+        QCOMPARE(runAgainstFakeHelper(
+                     {"load-edid", "--source", "me", "--gpu", "2", "--in", edidFile(),
+                         "--connector", "5", "--connector", "0x80061082", "--connector", "010"},
+                     reply, &err, &request),
             0);
-        const QByteArray list = encodeBlock(ConnectorList {{{2, 5}, {2, 0x80061082}}});
         QCOMPARE(request,
             QByteArray("[SOURCE=me]loadEdid\n") + char(list.size()) + list
                 + QByteArray(128, '\x11'));

@@ -154,13 +154,15 @@ private slots:
                 + "]",
             R"([{ "name": "\\\\.\\DISPLAY1", "displayId": 11, "outputId": 16 },
                 { "name": "\\\\.\\DISPLAY2", "displayId": 12, "outputId": 32 },
-                { "name": "\\\\.\\DISPLAY9", "displayId": 99 }])",
+                { "name": "\\\\.\\DISPLAY9", "displayId": 99 },
+                { "name": "\\\\.\\DISPLAY0", "displayId": 0 }])",
             R"([{ "displayId": 11, "gdiName": "\\\\.\\DISPLAY1", "monitorName": "Écran Un",
                   "width": 2560, "height": 1440, "colorDepth": 30, "refresh1K": 74971,
                   "gdiPrimary": true },
                 { "displayId": 12, "gdiName": "\\\\.\\DISPLAY2", "monitorName": "Wall",
                   "width": 1920, "height": 1080, "refresh1K": 50000 },
-                { "displayId": 13, "width": 1280, "height": 720, "colorDepth": 16 }])"));
+                { "displayId": 13, "gdiName": "", "monitorName": "Ghost",
+                  "width": 1280, "height": 720, "colorDepth": 16 }])"));
         QCOMPARE(list.gpus.size(), 1);
         const DisplayDeviceInfo &one = connector(list, 11)->displayDevice;
         QCOMPARE(one.displayName, QStringLiteral("\\\\.\\DISPLAY1"));
@@ -177,7 +179,8 @@ private slots:
         QCOMPARE(two.outputId, 32u);
         QVERIFY(two.isEdidOverriden);
         QVERIFY(!two.isGdiPrimary);
-        // A display without a Windows name still has its mode.
+        // A display without a Windows name still has its mode, but takes no monitor name
+        // from a path with an empty GDI name; display id 0 (DISPLAY0) names no connector.
         const DisplayDeviceInfo &three = connector(list, 13)->displayDevice;
         QVERIFY(three.displayName.isEmpty());
         QVERIFY(three.monitorName.isEmpty());

@@ -23,6 +23,11 @@ LUID toLuid(uint64_t id)
     return luid;
 }
 
+uint64_t fromLuid(const LUID &luid)
+{
+    return (uint64_t(uint32_t(luid.HighPart)) << 32) | luid.LowPart;
+}
+
 } // namespace
 
 long DisplayConfig::bufferSizes(uint32_t flags, uint32_t &pathCount, uint32_t &modeCount)
@@ -52,9 +57,9 @@ long DisplayConfig::query(
     for (UINT32 i = 0; i < pathsIn && i < pathInfo.size(); ++i) {
         const DISPLAYCONFIG_PATH_INFO &p = pathInfo[i];
         DisplayPathRef ref;
-        ref.adapterId = (uint64_t(uint32_t(p.targetInfo.adapterId.HighPart)) << 32)
-            | p.targetInfo.adapterId.LowPart;
+        ref.sourceAdapterId = fromLuid(p.sourceInfo.adapterId);
         ref.sourceId = p.sourceInfo.id;
+        ref.targetAdapterId = fromLuid(p.targetInfo.adapterId);
         ref.targetId = p.targetInfo.id;
         paths.push_back(ref);
     }
@@ -83,14 +88,14 @@ LONG deviceName(Request &request, DISPLAYCONFIG_DEVICE_INFO_TYPE type, uint64_t 
 long DisplayConfig::sourceGdiName(const DisplayPathRef &path, QString &name)
 {
     DISPLAYCONFIG_SOURCE_DEVICE_NAME request = {};
-    return deviceName(request, DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME, path.adapterId,
+    return deviceName(request, DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME, path.sourceAdapterId,
         path.sourceId, request.viewGdiDeviceName, name);
 }
 
 long DisplayConfig::targetFriendlyName(const DisplayPathRef &path, QString &name)
 {
     DISPLAYCONFIG_TARGET_DEVICE_NAME request = {};
-    return deviceName(request, DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME, path.adapterId,
+    return deviceName(request, DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME, path.targetAdapterId,
         path.targetId, request.monitorFriendlyDeviceName, name);
 }
 
@@ -114,12 +119,24 @@ long DisplayConfig::query(
 {
     if (!m_query)
         return kNotSupported;
-    paths.assign(pathCount, DisplayPathRef());
+    std::vector<SimDisplayPath> simPaths(pathCount, SimDisplayPath());
     // Room for Windows-sized mode entries, in case the library fills them.
     std::vector<unsigned char> modes(size_t(modeCount) * 64u);
     const uint32_t room = pathCount;
-    const long result = m_query(flags, &pathCount, paths.data(), &modeCount, modes.data());
-    paths.resize(result == kSuccess ? qMin(room, pathCount) : 0);
+    const long result = m_query(flags, &pathCount, simPaths.data(), &modeCount, modes.data());
+    paths.clear();
+    if (result != kSuccess)
+        return result;
+    simPaths.resize(qMin(room, pathCount));
+    for (const SimDisplayPath &p : simPaths) {
+        // The library's paths carry one adapter for source and target.
+        DisplayPathRef ref;
+        ref.sourceAdapterId = p.adapterId;
+        ref.sourceId = p.sourceId;
+        ref.targetAdapterId = p.adapterId;
+        ref.targetId = p.targetId;
+        paths.push_back(ref);
+    }
     return result;
 }
 
@@ -141,12 +158,12 @@ long fetchName(
 
 long DisplayConfig::sourceGdiName(const DisplayPathRef &path, QString &name)
 {
-    return fetchName(m_sourceName, path.adapterId, path.sourceId, name);
+    return fetchName(m_sourceName, path.sourceAdapterId, path.sourceId, name);
 }
 
 long DisplayConfig::targetFriendlyName(const DisplayPathRef &path, QString &name)
 {
-    return fetchName(m_targetName, path.adapterId, path.targetId, name);
+    return fetchName(m_targetName, path.targetAdapterId, path.targetId, name);
 }
 
 #endif

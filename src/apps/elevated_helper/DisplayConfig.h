@@ -8,14 +8,14 @@
 
 class NvApi;
 
-// One active display path: the adapter and the ids of its source and target.
+// One active display path: the adapters and ids of its source and of its target.
 struct DisplayPathRef
 {
-    uint64_t adapterId = 0;
+    uint64_t sourceAdapterId = 0;
     uint32_t sourceId = 0;
+    uint64_t targetAdapterId = 0;
     uint32_t targetId = 0;
 };
-static_assert(sizeof(DisplayPathRef) == 16);
 
 // Seam over the Windows display configuration (GetDisplayConfigBufferSizes,
 // QueryDisplayConfig, DisplayConfigGetDeviceInfo). Off Windows the same calls come from
@@ -39,8 +39,17 @@ public:
 
 private:
 #ifndef Q_OS_WIN
+    // A path as the driver library reports it.
+    struct SimDisplayPath
+    {
+        uint64_t adapterId = 0;
+        uint32_t sourceId = 0;
+        uint32_t targetId = 0;
+    };
+    static_assert(sizeof(SimDisplayPath) == 16);
+
     using BufferSizesFn = long (*)(uint32_t, uint32_t *, uint32_t *);
-    using QueryFn = long (*)(uint32_t, uint32_t *, DisplayPathRef *, uint32_t *, void *);
+    using QueryFn = long (*)(uint32_t, uint32_t *, SimDisplayPath *, uint32_t *, void *);
     using NameFn = long (*)(uint64_t, uint32_t, char *, uint32_t);
     BufferSizesFn m_bufferSizes = nullptr;
     QueryFn m_query = nullptr;

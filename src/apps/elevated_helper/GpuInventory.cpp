@@ -23,10 +23,11 @@ QString shortString(const char *text)
     return QString::fromUtf8(text, qsizetype(strnlen(text, nv::kShortStringSize)));
 }
 
+// An alternativeId of 0 means "none": it must not claim display id 0.
 ConnectorInfo *findConnector(QVector<ConnectorInfo> &connectors, uint32_t displayId)
 {
     for (ConnectorInfo &c : connectors) {
-        if (c.mainId == displayId || c.alternativeId == displayId)
+        if (c.mainId == displayId || (c.isDualSupported && c.alternativeId == displayId))
             return &c;
     }
     return nullptr;
@@ -40,7 +41,23 @@ int queryEdidFlag(NvApi &driver, uint32_t displayId, uint32_t &flag)
     return driver.readEdid(displayId, &edid, &flag);
 }
 
-bool probeDisplayIds(NvApi &driver, nv::Handle gpuHandle, QVector<DisplayIdProbe> &probes)
+bool enumerateDisplayHandles(NvApi &driver, std::vector<nv::Handle> &handles)
+{
+    for (uint32_t index = 0;; ++index) {
+        if (handles.size() == size_t(kMaxDisplayHandles))
+            return true; // the table is full; further handles are not looked at
+        nv::Handle handle = nullptr;
+        const int status = driver.enumDisplayHandle(index, &handle);
+        if (status != nv::kOk)
+            return status == nv::kEndEnumeration;
+        handles.push_back(handle);
+    }
+}
+
+// Lists the GPU's display ids, then the display handles, then asks each id for its
+// connector information (and, when connected, its EDID flag).
+bool probeDisplayIds(NvApi &driver, nv::Handle gpuHandle, std::vector<nv::Handle> &handles,
+    QVector<DisplayIdProbe> &probes)
 {
     uint32_t count = 0;
     if (driver.gpuAllDisplayIds(gpuHandle, nullptr, &count) != nv::kOk || count > kMaxDisplayIds)
@@ -52,6 +69,8 @@ bool probeDisplayIds(NvApi &driver, nv::Handle gpuHandle, QVector<DisplayIdProbe
     if (count > 0 && driver.gpuAllDisplayIds(gpuHandle, entries.data(), &filled) != nv::kOk)
         return false;
     entries.resize(qMin(filled, count));
+    if (!enumerateDisplayHandles(driver, handles))
+        return false;
 
     for (const nv::DisplayIdEntry &e : entries) {
         nv::ConnectorEntry connectorEntries[nv::kConnectorEntriesAsked] = {};
@@ -73,19 +92,6 @@ bool probeDisplayIds(NvApi &driver, nv::Handle gpuHandle, QVector<DisplayIdProbe
         probes.append(probe);
     }
     return true;
-}
-
-bool enumerateDisplayHandles(NvApi &driver, std::vector<nv::Handle> &handles)
-{
-    for (uint32_t index = 0;; ++index) {
-        if (handles.size() == size_t(kMaxDisplayHandles))
-            return true; // the table is full; further handles are not looked at
-        nv::Handle handle = nullptr;
-        const int status = driver.enumDisplayHandle(index, &handle);
-        if (status != nv::kOk)
-            return status == nv::kEndEnumeration;
-        handles.push_back(handle);
-    }
 }
 
 bool assignDisplayNames(
@@ -150,6 +156,9 @@ void assignMonitorNames(NvApi &driver, QVector<ConnectorInfo> &connectors)
     DisplayConfig config(driver);
     const QMap<QString, QString> names = monitorNamesByGdiName(config);
     for (auto it = names.cbegin(); it != names.cend(); ++it) {
+        // A connector without a Windows display name has no monitor name either.
+        if (it.key().isEmpty())
+            continue;
         for (ConnectorInfo &c : connectors) {
             if (c.displayDevice.displayName == it.key()) {
                 c.displayDevice.monitorName = it.value();
@@ -306,7 +315,7 @@ bool buildConnectorList(NvApi &driver, nv::Handle gpuHandle, GpuInfo &gpu)
 {
     QVector<DisplayIdProbe> probes;
     std::vector<nv::Handle> handles;
-    if (!probeDisplayIds(driver, gpuHandle, probes) || !enumerateDisplayHandles(driver, handles))
+    if (!probeDisplayIds(driver, gpuHandle, handles, probes))
         return false;
     gpu.connectors = buildConnectorRecords(probes);
     if (!assignDisplayNames(driver, handles, gpu.connectors))

@@ -47,10 +47,13 @@ QString connectorText(quint32 id)
     return QStringLiteral("0x%1").arg(id, 8, 16, QLatin1Char('0'));
 }
 
+// Decimal, or hexadecimal after "0x"; a leading zero does not make it octal.
 bool parseId(const QString &text, quint32 &value)
 {
+    const QString t = text.trimmed();
+    const bool hex = t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
     bool ok = false;
-    const qulonglong parsed = text.trimmed().toULongLong(&ok, 0);
+    const qulonglong parsed = hex ? t.mid(2).toULongLong(&ok, 16) : t.toULongLong(&ok, 10);
     if (!ok || parsed > 0xFFFFFFFFull)
         return false;
     value = quint32(parsed);
