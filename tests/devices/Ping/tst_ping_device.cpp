@@ -352,16 +352,19 @@ void TestPingDevice::initReplacesTheWorker()
     device.init();
     QTRY_VERIFY_WITH_TIMEOUT(device.hasStatus, 10000);
 
-    // Editing the host alone does not touch the running worker.
-    device.host = QStringLiteral("127.0.0.3");
+    // Editing the host alone does not touch the running worker. A "%2" in the host (a
+    // zone index) stays as typed in the log line.
+    device.host = QStringLiteral("127.0.0.3%2");
     device.intervalSec = 1;
     const qsizetype before = m_ping->calls().size();
+    expect(
+        QtInfoMsg, QStringLiteral("^\\[PING\\] Starting — host=127\\.0\\.0\\.3%2, interval=1s$"));
     device.init();
     QTRY_VERIFY_WITH_TIMEOUT(m_ping->calls().size() >= before + 2, 10000);
     const QList<ScriptedPing::Call> calls = m_ping->calls();
     for (qsizetype i = 0; i < calls.size(); ++i)
         QCOMPARE(calls.at(i).arguments.last(),
-            i < before ? QStringLiteral("127.0.0.2") : QStringLiteral("127.0.0.3"));
+            i < before ? QStringLiteral("127.0.0.2") : QStringLiteral("127.0.0.3%2"));
 }
 
 void TestPingDevice::resultOfReplacedWorkerIsDropped()

@@ -98,7 +98,8 @@ void PingDevice::init()
     }
     if (LMLog::modeContains(LOG::INFO))
         qCInfo(LMLog::s_lmLogCat).noquote()
-            << QStringLiteral("[PING] Starting — host=%1, interval=%2s").arg(host).arg(intervalSec);
+            << QStringLiteral("[PING] Starting — host=%1, interval=%2s")
+                   .arg(host, QString::number(intervalSec));
 
     m_worker = new PingWorker(host, intervalSec);
     m_worker->moveToThread(&m_thread);
