@@ -123,6 +123,9 @@ void TestPingUi::widgetProperties()
     widget.setProperty("backgroundColor", QColor(Qt::blue));
     QCOMPARE(widget.palette().color(QPalette::WindowText), QColor(Qt::red));
     QCOMPARE(widget.property("backgroundColor").value<QColor>(), QColor(Qt::blue));
+    // The form's size, as the user-screen system reads it.
+    QCOMPARE(widget.property("width").toInt(), 200);
+    QCOMPARE(widget.property("height").toInt(), 50);
     widget.setProperty("width", 240);
     widget.setProperty("zOrder", 3);
     widget.setProperty("enable", false);

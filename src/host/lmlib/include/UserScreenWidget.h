@@ -18,9 +18,9 @@ public:
     void setZOrder(int zOrder);
     void setX(int x);
     void setY(int y);
-    // The size on the user screen.
-    int width() const { return m_width; }
-    int height() const { return m_height; }
+    // The size on the user screen; while the user resizes, the size before the resize.
+    int width() const { return m_resizing ? m_width : QWidget::width(); }
+    int height() const { return m_resizing ? m_height : QWidget::height(); }
     void setWidth(int width);
     void setHeight(int height);
     bool visible() const { return m_visible; }
@@ -41,8 +41,8 @@ protected:
 
 private:
     int m_zOrder = 0;
-    int m_width;
-    int m_height;
+    int m_width = 0;
+    int m_height = 0;
     bool m_visible = true;
     bool m_resizing = false;
 };

@@ -5,8 +5,6 @@
 
 UserScreenWidget::UserScreenWidget(QWidget *parent)
     : QWidget(parent)
-    , m_width(QWidget::width())
-    , m_height(QWidget::height())
 { }
 
 UserScreenWidget::~UserScreenWidget() = default;
@@ -70,14 +68,14 @@ QJsonObject UserScreenWidget::getSerializedProperties() const
 
 void UserScreenWidget::startResize()
 {
+    m_width = QWidget::width();
+    m_height = QWidget::height();
     m_resizing = true;
 }
 
 void UserScreenWidget::resizeDone()
 {
     m_resizing = false;
-    m_width = QWidget::width();
-    m_height = QWidget::height();
     emit onWidgetChanged();
 }
 
