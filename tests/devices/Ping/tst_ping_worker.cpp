@@ -156,6 +156,12 @@ void TestPingWorker::hostBeginningWithDashIsRefused()
     QTRY_VERIFY_WITH_TIMEOUT(spy.size() >= 2, 10000);
     QCOMPARE(spy.at(1).at(0).toBool(), false);
     QVERIFY(m_ping->calls().isEmpty());
+
+    QVERIFY(!PingWorker::isOptionLike(QStringLiteral("127.0.0.1")));
+    QVERIFY(!PingWorker::isOptionLike(QStringLiteral(" -f"))); // a host name, not an option
+#ifdef Q_OS_WIN
+    QVERIFY(PingWorker::isOptionLike(QStringLiteral("/t"))); // Windows' ping reads it as "-t"
+#endif
 }
 
 void TestPingWorker::missingProgramReportsUnreachableAndRetries()

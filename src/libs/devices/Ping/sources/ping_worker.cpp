@@ -38,6 +38,16 @@ QStringList PingWorker::pingArguments(const QString &host)
 #endif
 }
 
+bool PingWorker::isOptionLike(const QString &host)
+{
+#ifdef Q_OS_WIN
+    // Windows' ping also takes "/t" and the like as options.
+    if (host.startsWith(QLatin1Char('/')))
+        return true;
+#endif
+    return host.startsWith(QLatin1Char('-'));
+}
+
 int PingWorker::effectiveIntervalMs(int intervalSec)
 {
     // A zero interval would tick continuously; a huge one would overflow.
@@ -64,12 +74,12 @@ void PingWorker::onTimerTick()
         return;
 
     // ping would take such a host as an option ("-t" never ends, "-f" floods).
-    if (m_host.startsWith(QLatin1Char('-'))) {
+    if (isOptionLike(m_host)) {
         if (!m_optionHostReported && LMLog::modeContains(LOG::WARNING))
             qCWarning(LMLog::s_lmLogCat).noquote()
-                << QStringLiteral("[PING] host %1 begins with '-' and would be read as an option; "
-                                  "not probed, reported unreachable")
-                       .arg(m_host);
+                << QStringLiteral("[PING] host %1 begins with '%2' and would be read as an "
+                                  "option; not probed, reported unreachable")
+                       .arg(m_host, m_host.left(1));
         m_optionHostReported = true;
         emit reachabilityChanged(false);
         return;

@@ -20,6 +20,8 @@ public:
 
     // Arguments of one probe of host with the local ping command.
     static QStringList pingArguments(const QString &host);
+    // Whether the ping command would read host as an option rather than a host.
+    static bool isOptionLike(const QString &host);
     // Interval actually used for a configured one: at least one second, no overflow.
     static int effectiveIntervalMs(int intervalSec);
 
