@@ -11,8 +11,6 @@
 
 namespace {
 
-const char kEventSource[] = "Lumora elevated helper";
-
 void reportToSystem(const QByteArray &utf8)
 {
 #ifdef Q_OS_WIN
@@ -26,7 +24,7 @@ void reportToSystem(const QByteArray &utf8)
     // No syslog socket, no daemon to take the entry: spare the futile connection attempt.
     if (access(_PATH_LOG, F_OK) != 0)
         return;
-    openlog(kEventSource, LOG_PID, LOG_USER);
+    openlog("Lumora elevated helper", LOG_PID, LOG_USER);
     syslog(LOG_INFO, "%s", utf8.constData());
     closelog();
 #endif
