@@ -155,9 +155,8 @@ void DevHost::traceSync()
         [this](
             const QString &instance, const QString &type, int number, const QByteArray &message) {
             print(QStringLiteral("[%1] sync %2 #%3: %4")
-                      .arg(instance, type)
-                      .arg(number)
-                      .arg(QString::fromUtf8(message.left(200))));
+                      .arg(instance, type, QString::number(number),
+                          QString::fromUtf8(message.left(200))));
         });
 }
 
@@ -190,9 +189,7 @@ void DevHost::watch(Show *show)
                 ? QString::fromStdString(triggers[size_t(trigger)].name)
                 : QString::number(trigger);
             print(QStringLiteral("[%1] node %2 \"%3\": trigger \"%4\" fired")
-                      .arg(show->instanceName())
-                      .arg(node->id())
-                      .arg(node->name(), name));
+                      .arg(show->instanceName(), QString::number(node->id()), node->name(), name));
         });
 }
 
@@ -214,9 +211,8 @@ void DevHost::reportOutputs(Show *show, Node *node)
         const QString slotName
             = i < slotList.size() ? QString::fromStdString(slotList[i].name) : QString::number(i);
         print(QStringLiteral("[%1] node %2 \"%3\": output \"%4\" = %5")
-                  .arg(show->instanceName())
-                  .arg(node->id())
-                  .arg(node->name(), slotName, text));
+                  .arg(show->instanceName(), QString::number(node->id()), node->name(), slotName,
+                      text));
     }
 }
 
@@ -233,7 +229,7 @@ QString DevHost::describe(const ANodeData *value)
     if (const auto *v = dynamic_cast<const Vec2Data *>(value))
         return QStringLiteral("(%1, %2)").arg(double(v->x)).arg(double(v->y));
     if (const auto *d = dynamic_cast<const DeviceDescriptorData *>(value))
-        return QStringLiteral("%1 #%2").arg(d->deviceType).arg(d->deviceId);
+        return QStringLiteral("%1 #%2").arg(d->deviceType, QString::number(d->deviceId));
     // Any other kind: its stored attributes.
     QString xml;
     {

@@ -149,8 +149,9 @@ bool ShowFile::load(const QString &path, QString *error)
     if (!file.open(QIODevice::ReadOnly))
         return fail(error, QStringLiteral("cannot read show %1: %2").arg(path, file.errorString()));
     if (file.size() > MaxFileSize) {
-        return fail(
-            error, QStringLiteral("show %1 is larger than %2 bytes").arg(path).arg(MaxFileSize));
+        return fail(error,
+            QStringLiteral("show %1 is larger than %2 bytes")
+                .arg(path, QString::number(MaxFileSize)));
     }
     QString reason;
     if (!parse(file.readAll(), &reason))
