@@ -6,7 +6,9 @@
 # IID is the plug-in's key in its metadata ("PingDevice", ...). The plug-in's sources
 # define the functions of DevicePluginTraits.h; the shared PluginInterface, the node
 # controller base and the registration helpers come from src/libs/devices/common.
-# The library lands in LM_PLUGIN_OUTPUT_DIRECTORY unless OUTPUT_DIRECTORY says otherwise.
+# The library lands in LM_PLUGIN_OUTPUT_DIRECTORY unless OUTPUT_DIRECTORY says otherwise;
+# only plug-ins built into LM_PLUGIN_OUTPUT_DIRECTORY are installed (into <prefix>/plugins,
+# beside bin/ and the libraries, the layout the development host expects).
 
 set(LM_DEVICE_FRAMEWORK_DIR ${CMAKE_CURRENT_LIST_DIR}/../src/libs/devices/common)
 get_filename_component(LM_DEVICE_FRAMEWORK_DIR ${LM_DEVICE_FRAMEWORK_DIR} ABSOLUTE)
@@ -44,4 +46,8 @@ function(lm_add_device_plugin target)
         LIBRARY_OUTPUT_DIRECTORY ${_out}
         RUNTIME_OUTPUT_DIRECTORY ${_out})
     lm_set_warnings(${target})
+    if(NOT ARG_OUTPUT_DIRECTORY)
+        install(TARGETS ${target} LIBRARY DESTINATION plugins RUNTIME DESTINATION plugins
+            COMPONENT plugins)
+    endif()
 endfunction()

@@ -22,9 +22,10 @@ int main(int argc, char *argv[])
     int count = int(arguments.size());
 
 #if defined(Q_OS_LINUX)
-    // Run as a service when there is no display to talk to.
+    // Run as a service when there is no display to talk to. An empty variable counts as
+    // unset, as it does for Qt itself.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 #endif
 
