@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <climits>
+
 namespace {
 
 const char *const fullShow = R"(<?xml version="1.0" encoding="UTF-8"?>
@@ -24,7 +26,7 @@ const char *const fullShow = R"(<?xml version="1.0" encoding="UTF-8"?>
   </instances>
   <devices>
     <device type="TestDevice" id="4" name="Four &lt;4&gt;" setting="a&amp;b"/>
-    <device type="TestDevice" id="1" name="One" setting=""/>
+    <device type="TestDevice" id="1" name="One" setting="two&#10;lines&#9;tab&#13;"/>
   </devices>
   <nodes>
     <node id="3" type="5d0c7f1e-2b7a-4c55-9a10-3f1d2e4c6b01" name="source">
@@ -38,7 +40,7 @@ const char *const fullShow = R"(<?xml version="1.0" encoding="UTF-8"?>
     <valueConnection fromNode="3" output="0" toNode="7" input="0"/>
     <triggerConnection fromNode="3" outputTrigger="0" toNode="7" inputTrigger="0"/>
   </connections>
-  <stimuli><touch at="1.5" server="1" output="0" x="10" y="20"><note b="2" a="1"/></touch></stimuli>
+  <stimuli><touch at="1.5" server="1" output="0" x="10" y="20"><note b="2" a="1" c="x&#10; y"/></touch></stimuli>
 </lumoraShow>
 )";
 
@@ -120,7 +122,13 @@ private slots:
         // Nothing of the original is lost on the way.
         QVERIFY(first.contains(QStringLiteral("name=\"Full &amp; &quot;quoted&quot;\"")));
         QVERIFY(first.contains(QStringLiteral("setting=\"a&amp;b\"")));
-        QVERIFY(first.contains(QStringLiteral("<note a=\"1\" b=\"2\"/>")));
+        QVERIFY(first.contains(QStringLiteral("<note a=\"1\" b=\"2\" c=\"x&#10; y\"/>")));
+        // Tabs and line breaks in values survive as references (a reader turns literal
+        // ones into spaces).
+        QVERIFY(first.contains(QStringLiteral("setting=\"two&#10;lines&#9;tab&#13;\"")));
+        const QDomElement note
+            = again->showFile().otherSections().first().firstChildElement().firstChildElement();
+        QCOMPARE(note.attribute(QStringLiteral("c")), QStringLiteral("x\n y"));
         QVERIFY(first.contains(QStringLiteral("<userDefaultInputValue index=\"0\" value=\"0\"/>")));
         QVERIFY(first.contains(
             QStringLiteral("<propertyValue deviceType=\"TestDevice\" deviceId=\"4\"/>")));
@@ -186,6 +194,13 @@ private slots:
             << QByteArray("<lumoraShow><devices><device type=\"TestDevice\" id=\"1\"/>"
                           "<device type=\"TestDevice\" id=\"1\"/></devices></lumoraShow>")
             << "already in the show";
+        // Refused before the document is built, however deep.
+        QTest::newRow("nested too deep")
+            << (QByteArray("<lumoraShow><deep>") + QByteArray("<x>").repeated(300))
+            << "elements nested deeper than 256 levels at line 1, column 783";
+        QTest::newRow("nested far too deep") << (QByteArray("<lumoraShow>")
+            + QByteArray("<x>").repeated(500000) + QByteArray("</x>").repeated(500000)
+            + QByteArray("</lumoraShow>")) << "elements nested deeper than 256";
         QTest::newRow("section twice")
             << QByteArray("<lumoraShow><nodes/><nodes/></lumoraShow>") << "<nodes> given twice";
     }
@@ -196,6 +211,28 @@ private slots:
         QFETCH(QString, expected);
         const QString error = loadError(xml);
         QVERIFY2(error.contains(expected), qPrintable(error));
+    }
+
+    void missingIdsTakeAFreeNumber()
+    {
+        auto host = newHost();
+        QString error;
+        QVERIFY2(host->loadShowText(R"(<lumoraShow><devices>
+            <device type="TestDevice" id="2147483647"/><device type="TestDevice"/>
+          </devices><nodes>
+            <node id="2147483647" type="5d0c7f1e-2b7a-4c55-9a10-3f1d2e4c6b02"/>
+            <node id="1" type="5d0c7f1e-2b7a-4c55-9a10-3f1d2e4c6b02"/>
+            <node type="5d0c7f1e-2b7a-4c55-9a10-3f1d2e4c6b02"/>
+          </nodes></lumoraShow>)",
+                     &error),
+            qPrintable(error));
+        const Show &show = *host->instances().front();
+        QCOMPARE(
+            show.devicesOfType(QStringLiteral("TestDevice")).keys(), (QList<int> {1, INT_MAX}));
+        QList<int> ids;
+        for (const Node *node : show.graph().nodes())
+            ids.append(node->id());
+        QCOMPARE(ids, (QList<int> {1, 2, INT_MAX}));
     }
 
     void unreadableFile()

@@ -8,6 +8,8 @@
 
 #include <QTest>
 
+#include <climits>
+
 namespace {
 
 const QUuid MessageType = QUuid::fromString(u"dafbca35-c182-4a58-a340-c2544e614c2c");
@@ -187,6 +189,12 @@ private slots:
         QVERIFY(!show.addDevice(new EchoDevice(QStringLiteral("Echo"), 2), &error));
         QVERIFY(error.contains(QStringLiteral("already")));
         QCOMPARE(fresh->show(), &show);
+
+        // After the largest number there is none: the lowest free one is taken.
+        QVERIFY(show.addDevice(new EchoDevice(QStringLiteral("Echo"), INT_MAX)));
+        auto *wrapped = new EchoDevice(QStringLiteral("Echo"), -1);
+        QVERIFY(show.addDevice(wrapped));
+        QCOMPARE(wrapped->deviceNumber(), 4);
     }
 
     void mediaServers()

@@ -10,10 +10,13 @@
 #include <QDomNamedNodeMap>
 #include <QFile>
 #include <QSet>
+#include <QXmlStreamReader>
 #include <XmlWriter.h>
 
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -97,6 +100,57 @@ void writeElement(XmlWriter &writer, const QDomElement &element)
     writer.endElement(element.tagName());
 }
 
+// The first element nested deeper than maxDepth, or nullopt. Stops at the first
+// syntax error too: reporting that is the DOM parser's job.
+std::optional<std::pair<qint64, qint64>> tooDeep(const QByteArray &xml, int maxDepth)
+{
+    QXmlStreamReader reader(xml);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement && ++depth > maxDepth)
+            return std::make_pair(reader.lineNumber(), reader.columnNumber());
+        if (token == QXmlStreamReader::EndElement)
+            --depth;
+    }
+    return std::nullopt;
+}
+
+// The writer puts tabs and line breaks into attribute values as they are, and a reader
+// turns those into spaces (attribute value normalisation). As character references
+// they come back unchanged. Outside values the writer's own line breaks stay; inside a
+// tag a double quote only ever delimits a value, as the writer escapes it in values.
+QString referenceWhitespaceInValues(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    bool inTag = false;
+    bool inValue = false;
+    for (const QChar c : text) {
+        if (inValue) {
+            if (c == QLatin1Char('\t'))
+                result += QLatin1String("&#9;");
+            else if (c == QLatin1Char('\n'))
+                result += QLatin1String("&#10;");
+            else if (c == QLatin1Char('\r'))
+                result += QLatin1String("&#13;");
+            else
+                result += c;
+            if (c == QLatin1Char('"'))
+                inValue = false;
+            continue;
+        }
+        result += c;
+        if (c == QLatin1Char('<'))
+            inTag = true;
+        else if (c == QLatin1Char('>'))
+            inTag = false;
+        else if (inTag && c == QLatin1Char('"'))
+            inValue = true;
+    }
+    return result;
+}
+
 const QStringList valueConnectionAttributes {QStringLiteral("fromNode"), QStringLiteral("output"),
     QStringLiteral("toNode"), QStringLiteral("input")};
 const QStringList triggerConnectionAttributes {QStringLiteral("fromNode"),
@@ -165,6 +219,13 @@ bool ShowFile::parse(const QByteArray &xml, QString *error)
     m_otherSections.clear();
     m_devices = m_nodes = m_connections = QDomElement();
 
+    if (const auto at = tooDeep(xml, MaxDepth)) {
+        return fail(error,
+            QStringLiteral("elements nested deeper than %1 levels at line %2, column %3")
+                .arg(MaxDepth)
+                .arg(at->first)
+                .arg(at->second));
+    }
     QString message;
     int line = 0;
     int column = 0;
@@ -469,5 +530,5 @@ QString ShowFile::save(const Show &show, const QString &showName,
             writeElement(writer, section);
         writer.endElement(rootTag);
     }
-    return text;
+    return referenceWhitespaceInValues(text);
 }

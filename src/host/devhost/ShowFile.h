@@ -35,6 +35,9 @@ public:
     static constexpr int FormatVersion = 1;
     // Larger files are refused before parsing.
     static constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
+    // Deeper element nesting is refused before the document is built: the DOM is
+    // freed recursively, and a few hundred thousand levels would overflow the stack.
+    static constexpr int MaxDepth = 256;
 
     bool load(const QString &path, QString *error);
     bool parse(const QByteArray &xml, QString *error);

@@ -1,6 +1,7 @@
 #include "NodeGraph.h"
 
 #include "INodeController.h"
+#include "NextFreeId.h"
 #include "NodeTypeRegistry.h"
 
 #include <LMLog.h>
@@ -43,7 +44,13 @@ Node *NodeGraph::createNode(const QUuid &controllerType, int id, QString *error)
         return nullptr;
     }
     if (id < 0)
-        id = m_nodes.empty() ? 1 : m_nodes.rbegin()->first + 1;
+        id = nextFreeId(m_nodes.empty() ? std::nullopt : std::optional(m_nodes.rbegin()->first), 1,
+            [this](int candidate) { return m_nodes.count(candidate) > 0; });
+    if (id < 0) {
+        if (error)
+            *error = QStringLiteral("no free node id is left");
+        return nullptr;
+    }
     if (m_nodes.count(id)) {
         if (error)
             *error = QStringLiteral("node id %1 is already in use").arg(id);

@@ -1,6 +1,7 @@
 #include "Show.h"
 
 #include "Device.h"
+#include "NextFreeId.h"
 #include "NodeData.h"
 #include "NodeGraph.h"
 #include "SyncBus.h"
@@ -26,8 +27,17 @@ bool Show::addDevice(Device *device, QString *error)
     if (!device)
         return false;
     QMap<int, Device *> &devices = m_devices[device->typeName()];
-    if (device->deviceNumber() < 0)
-        device->setDeviceNumber(devices.isEmpty() ? 1 : devices.lastKey() + 1);
+    if (device->deviceNumber() < 0) {
+        device->setDeviceNumber(
+            nextFreeId(devices.isEmpty() ? std::nullopt : std::optional(devices.lastKey()), 1,
+                [&devices](int candidate) { return devices.contains(candidate); }));
+    }
+    if (device->deviceNumber() < 0) {
+        if (error)
+            *error = QStringLiteral("no free number is left for device %1").arg(device->typeName());
+        delete device;
+        return false;
+    }
     if (devices.contains(device->deviceNumber())) {
         if (error) {
             *error = QStringLiteral("device %1 number %2 is already in the show")
