@@ -436,7 +436,14 @@ bool ShowFile::createNodes(Show &show, QString *error) const
                     .arg(where(e), reason));
         }
         node->setName(e.attribute(QStringLiteral("name")));
-        node->controller()->readValues(e);
+        INodeController *controller = node->controller();
+        controller->readValues(e);
+        // readValues announces only the properties the element gives. The others keep
+        // their defaults but are announced as well, as they will be once saved, so that
+        // the loaded node is the one a reload of the saved show gives.
+        const int given = e.elementsByTagName(QStringLiteral("propertyValue")).size();
+        for (int i = given; size_t(i) < controller->propertySlots().size(); ++i)
+            controller->onPropertyChanged(i);
     }
     return true;
 }
