@@ -1,0 +1,7 @@
+# The setup dialog, the channels table and the channel inspector and picker,
+# compiled into phidget_bridge_core.
+set(PHIDGET_UI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/phidget_device_setup.h
+    ${CMAKE_CURRENT_LIST_DIR}/phidget_device_setup.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PhidgetDeviceSetup.ui
+)
