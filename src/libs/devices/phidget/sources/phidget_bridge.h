@@ -1,0 +1,113 @@
+#pragma once
+
+#include "phidget_config.h"
+
+#include <Device.h>
+
+#include <phidget22.h>
+
+#include <QHash>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QDomElement;
+class QWidget;
+class Show;
+class XmlWriter;
+
+// One Phidget board as the show sees it: reached through a Phidget network server on
+// the producer or on a media server, with its configured channels. Lives on the host's
+// thread; its signals are emitted on Phidget22's threads (connect them queued).
+class PhidgetDevice : public Device
+{
+    Q_OBJECT
+
+public:
+    class Runtime;
+
+    static const QString s_typeName;
+
+    explicit PhidgetDevice(bool param);
+    ~PhidgetDevice() override;
+
+    void readDom(const QDomElement &element) override;
+    void writeXml(XmlWriter &writer) override;
+    // Replaces the runtime: the old one is torn down completely before the new one starts.
+    void init() override;
+    bool showSetupDialog(QWidget *parent) override;
+    bool isActiveOnMasterOnly() const override;
+
+    const PhidgetDeviceConfig &config() const { return m_config; }
+    // Takes effect at the next init().
+    void setConfig(const PhidgetDeviceConfig &config) { m_config = config; }
+    // Null until the first init().
+    const Runtime *runtime() const { return m_runtime.get(); }
+
+    // Whether the instance of `show` is the one whose machine has the board: the
+    // producer for media server 0, else the media server of that id. False without a show.
+    static bool isHostingInstance(const Show *show, int32_t mediaServerId);
+
+signals:
+    void digitalInputChanged(int channelId, bool state);
+    void encoderPositionChanged(int channelId, int64_t position, int positionChange);
+    void channelDetached(int channelId);
+
+private:
+    std::unique_ptr<Runtime> m_runtime;
+    PhidgetDeviceConfig m_config;
+};
+
+// What a device runs between one init() and the next: the server joined and the
+// channel handles opened from a snapshot of the configuration. Created, used and
+// destroyed on the host's thread; only its Phidget22 handlers run elsewhere.
+class PhidgetDevice::Runtime
+{
+public:
+    Runtime(PhidgetDevice *device, int32_t serialNumber, int32_t mediaServerId,
+        const QString &producerServerAddress, const PhidgetChannelMap &channels);
+    // Closes and deletes every handle, releases the server, and returns only when no
+    // handler is still emitting on the device.
+    ~Runtime();
+    Runtime(const Runtime &) = delete;
+    Runtime &operator=(const Runtime &) = delete;
+
+    // Called once, right after construction.
+    void start();
+
+    // The opened handle of a channel id, or null when that channel is not open.
+    PhidgetHandle channelHandle(int channelId) const;
+    // The same, but null too when the channel was opened as another type.
+    PhidgetHandle channelHandle(int channelId, LM_PhidgetChannelType type) const;
+    bool serverJoined() const { return m_serverJoined; }
+    const std::string &serverAddress() const { return m_serverAddress; }
+
+    // A new handle of that type with its data handler installed, or null (also, silently,
+    // for a type that is no known kind).
+    PhidgetHandle phidgetChannelFactory(LM_PhidgetChannelType type, int channelId);
+    // Installs the attach, detach and error handlers, sets the addressing and opens the
+    // channel without waiting for it to attach.
+    bool initChannel(
+        PhidgetHandle handle, uint32_t serialNumber, int channelId, LM_PhidgetChannel channel);
+    // Forgets the handle's context, then closes and deletes the handle.
+    void deleteChannel(PhidgetHandle handle, LM_PhidgetChannelType type);
+    // The handle's context id, registered on first use; -1 once ids are exhausted.
+    int32_t registerChannelContext(PhidgetHandle handle, int channelId);
+
+private:
+    // All members belong to the host's thread.
+    PhidgetDevice *m_device;
+    int32_t m_serialNumber;
+    int32_t m_mediaServerId;
+    QString m_producerServerAddress;
+    PhidgetChannelMap m_channels;
+    QHash<int, PhidgetHandle> m_channelHandles;
+    QHash<PhidgetHandle, int32_t> m_contextIds;
+    std::string m_serverAddress;
+    bool m_serverJoined = false;
+};
+
+// Completion handler of PhidgetDigitalOutput_setState_async: logs a failed write.
+void CCONV setStateDone(PhidgetHandle handle, void *context, PhidgetReturnCode result);
