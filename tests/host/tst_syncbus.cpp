@@ -6,6 +6,7 @@
 #include "Show.h"
 #include "SyncBus.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 #include <climits>
@@ -83,13 +84,13 @@ private slots:
 
     void messageReachesTheSameDeviceElsewhereQueuedAndInOrder()
     {
-        echo(1)->sendSyncMessageToRemoteDevices(message("1*0"));
-        echo(1)->sendSyncMessageToRemoteDevices(message("2"));
-        echo(1)->sendSyncMessageToRemoteDevices(message(""));
+        echo(0)->sendSyncMessageToRemoteDevices(message("1*0"));
+        echo(0)->sendSyncMessageToRemoteDevices(message("2"));
+        echo(0)->sendSyncMessageToRemoteDevices(message(""));
         // Nothing arrives before the event loop runs.
-        QVERIFY(echo(0)->received.isEmpty());
+        QVERIFY(echo(1)->received.isEmpty());
         QCoreApplication::processEvents();
-        for (int show : {0, 2}) {
+        for (int show : {1, 2}) {
             const auto &got = echo(show)->received;
             QCOMPARE(got.size(), 3);
             QCOMPARE(got[0].first, MessageType);
@@ -97,10 +98,34 @@ private slots:
             QCOMPARE(got[1].second, QByteArray("2"));
             QCOMPARE(got[2].second, QByteArray(""));
         }
-        QVERIFY(echo(1)->received.isEmpty()); // not back to the sender
-        QVERIFY(echo(0, 2)->received.isEmpty()); // another number
-        auto *other = static_cast<EchoDevice *>(m_shows[0]->findDevice(QStringLiteral("Other"), 1));
+        QVERIFY(echo(0)->received.isEmpty()); // not back to the sender
+        QVERIFY(echo(1, 2)->received.isEmpty()); // another number
+        auto *other = static_cast<EchoDevice *>(m_shows[1]->findDevice(QStringLiteral("Other"), 1));
         QVERIFY(other->received.isEmpty()); // another type
+    }
+
+    void nonMasterMessagesGoToTheMasterAlone()
+    {
+        // A star: media server 1 reaches the master only, queued and in order.
+        QCOMPARE(m_bus->send(*echo(1), message("a")), 1);
+        QCOMPARE(m_bus->send(*echo(1), message("b")), 1);
+        QCoreApplication::processEvents();
+        QCOMPARE(echo(0)->received.size(), 2);
+        QCOMPARE(echo(0)->received[1].second, QByteArray("b"));
+        QVERIFY(echo(2)->received.isEmpty());
+
+        // Every instance marked master gets it; with none it is dropped.
+        m_shows[2]->setMaster(true);
+        QCOMPARE(m_bus->send(*echo(1), message("c")), 2);
+        m_shows[0]->setMaster(false);
+        m_shows[2]->setMaster(false);
+        QTest::ignoreMessage(QtWarningMsg,
+            QRegularExpression(QStringLiteral("no master instance to go to; dropped")));
+        QCOMPARE(m_bus->send(*echo(1), message("d")), 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(echo(0)->received.size(), 3);
+        QCOMPARE(echo(2)->received.size(), 1);
+        QCOMPARE(echo(2)->received[0].second, QByteArray("c"));
     }
 
     void manyMessagesKeepTheirOrder()

@@ -10,9 +10,14 @@
 
 class Show;
 
-// Joins the show copies of several host instances in one process. A message that
-// a device sends reaches the device of the same type name and number in every
-// other instance, queued on that instance's thread, in sending order.
+// Joins the show copies of several host instances in one process, routed as a star
+// around the master, as the host's sync channel is: a message that a device on the
+// master sends reaches the device of the same type name and number in every other
+// instance; a message sent on any other instance reaches the master alone (every
+// instance marked master, should there be several). Devices that want a message of
+// a non-master instance to reach the rest relay it on the master. A non-master's
+// message is dropped, with a warning, while no master is attached. Delivery is
+// queued on the receiving instance's thread, in sending order.
 class LMLIB_EXPORT SyncBus : public QObject
 {
     Q_OBJECT
@@ -27,7 +32,8 @@ public:
     // Returns the number of instances the message was queued for.
     int send(const Device &sender, const QByteArray &message);
     // Sends the full state of every device of `from` (encodeSyncRuntimeMessage,
-    // header removed) to the other instances, as a late-joining instance gets it.
+    // header removed), routed like send(), as a late-joining instance gets it from
+    // the master.
     int sendFullState(Show *from);
 
     // Splits "{type}*payload". False when the type is not a braced QUuid followed by "*".

@@ -104,10 +104,19 @@ int SyncBus::deliver(
         }
         return 0;
     }
+    // A star around the master: only the master's messages fan out. A sender outside
+    // every instance (no show) keeps the fan-out, there being no star to place it in.
+    const bool toEveryone = !from || from->isMaster();
     int queued = 0;
+    bool masterSeen = false;
     for (const QPointer<Show> &show : std::as_const(m_shows)) {
         if (!show || show == from)
             continue;
+        if (!toEveryone) {
+            if (!show->isMaster())
+                continue;
+            masterSeen = true;
+        }
         QPointer<Device> target = show->findDevice(typeName, number);
         if (!target)
             continue;
@@ -120,6 +129,11 @@ int SyncBus::deliver(
             },
             Qt::QueuedConnection);
         ++queued;
+    }
+    if (!toEveryone && !masterSeen && LMLog::modeContains(LOG::WARNING)) {
+        qCWarning(LMLog::s_lmLogCat).noquote()
+            << "[LMLIB] sync message of" << typeName << number << "from" << from->instanceName()
+            << "has no master instance to go to; dropped";
     }
     return queued;
 }
