@@ -1,0 +1,608 @@
+#include "phidget_bridge.h"
+
+#include "phidget_server_manager.h"
+
+#if __has_include("phidget_device_setup.h")
+#include "phidget_device_setup.h"
+#define PHIDGET_HAS_SETUP_DIALOG 1
+#endif
+
+#include <LMLog.h>
+#include <Show.h>
+#include <XmlWriter.h>
+
+#include <QDomElement>
+#include <QHostAddress>
+#include <QMetaType>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QWaitCondition>
+
+#include <limits>
+#include <map>
+
+namespace {
+
+const int kDomNameKey = 1;
+
+// Reports a failed Phidget22 call as "[PHIDGET] <message> Error <code>: <description>",
+// an information message with the caller's source location.
+void logCallFailure(
+    const char *file, int line, const char *function, const char *message, PhidgetReturnCode code)
+{
+    if (!LMLog::modeContains(LOG::INFO) || !LMLog::s_lmLogCat.isInfoEnabled())
+        return;
+    const char *description = nullptr;
+    if (Phidget_getErrorDescription(code, &description) != EPHIDGET_OK)
+        description = nullptr;
+    QMessageLogger(file, line, function).info(LMLog::s_lmLogCat).noquote()
+        << "[PHIDGET]" << message
+        << QStringLiteral("Error %1: %2")
+               .arg(QString::number(int(code)), QString::fromUtf8(description ? description : ""));
+}
+
+#define PHIDGET_LOG_FAILURE(message, code)                                                         \
+    logCallFailure(QT_MESSAGELOG_FILE, QT_MESSAGELOG_LINE, QT_MESSAGELOG_FUNC, message, code)
+
+// ---- Server manager state: host's thread only, so no lock. ----
+
+struct ServerEntry
+{
+    int32_t users = 0;
+    bool added = false;
+};
+
+int32_t s_localServerUsers = 0;
+PhidgetServerHandle s_localServer = nullptr;
+std::map<std::string, ServerEntry> s_servers;
+
+const int kServerPort = 5661;
+const char kServerPassword[] = "";
+
+std::string serverName(const std::string &address)
+{
+    return "Lumora Phidget Server " + address;
+}
+
+// ---- Process-wide context registry. ----
+//
+// Phidget22 gets a context id widened to a pointer, never an object pointer: a handler
+// that fires after its context was removed finds nothing, so nothing Phidget22 holds can
+// lead to a freed device.
+//
+// A handler looks its context up under the mutex and emits after releasing it. To keep a
+// runtime's teardown from returning while one of its handlers is between lookup and the end
+// of its emission, each lookup counts an emission in progress on the device, and teardown
+// waits (after removing the contexts, so no new emission can start) until the device's
+// count is back to zero.
+//
+// Emitting under the mutex would give the same guarantee, but Qt's queued emission
+// allocates and takes Qt's own locks, and a receiver connected directly would run its slot
+// under our mutex: any slot that reaches the registry again, or a Phidget22 call that waits
+// for its dispatcher while another dispatcher thread sits on our mutex, could deadlock. With
+// the counting design the mutex is only ever held for a hash lookup or update and never
+// while emitting, logging or calling Phidget22, and the waiting side (the host's thread)
+// holds nothing that a handler needs: Phidget_close may wait for callbacks in progress, and
+// those callbacks never wait for the host's thread. The one thing a receiver must not do is
+// block a handler on the host's thread (a blocking queued or direct connection that destroys
+// the device); every receiver connects queued.
+
+struct ChannelContext
+{
+    PhidgetDevice *device;
+    int32_t channelId;
+};
+
+QMutex s_channelContextMutex;
+// Everything below is guarded by s_channelContextMutex.
+QHash<int32_t, ChannelContext> s_channelContextRegistry;
+int32_t s_nextContextId = 0;
+QHash<const PhidgetDevice *, int> s_emissionsInProgress;
+int s_teardownsWaiting = 0;
+QWaitCondition s_emissionsDone;
+
+void *contextPointer(int32_t id)
+{
+    return reinterpret_cast<void *>(static_cast<intptr_t>(id));
+}
+
+// One emission on the device of a context, from lookup to the end of the emission.
+class Emission
+{
+public:
+    explicit Emission(void *context)
+    {
+        const intptr_t value = reinterpret_cast<intptr_t>(context);
+        if (value < 0 || value > std::numeric_limits<int32_t>::max())
+            return;
+        QMutexLocker locker(&s_channelContextMutex);
+        const auto it = s_channelContextRegistry.constFind(int32_t(value));
+        if (it == s_channelContextRegistry.cend())
+            return;
+        device = it->device;
+        channelId = it->channelId;
+        ++s_emissionsInProgress[device];
+    }
+    ~Emission()
+    {
+        if (!device)
+            return;
+        QMutexLocker locker(&s_channelContextMutex);
+        // The entry stays (no allocation per event); the device's teardown removes it.
+        if (--s_emissionsInProgress[device] == 0 && s_teardownsWaiting > 0)
+            s_emissionsDone.wakeAll();
+    }
+    Emission(const Emission &) = delete;
+    Emission &operator=(const Emission &) = delete;
+
+    PhidgetDevice *device = nullptr;
+    int32_t channelId = -1;
+};
+
+void waitForEmissions(const PhidgetDevice *device)
+{
+    QMutexLocker locker(&s_channelContextMutex);
+    ++s_teardownsWaiting;
+    while (s_emissionsInProgress.value(device) > 0)
+        s_emissionsDone.wait(&s_channelContextMutex);
+    --s_teardownsWaiting;
+    s_emissionsInProgress.remove(device);
+}
+
+// ---- Phidget22 handlers, on Phidget22's threads. ----
+
+void CCONV onDigitalInputStateChange(PhidgetDigitalInputHandle, void *context, int state)
+{
+    const Emission emission(context);
+    if (emission.device)
+        emit emission.device->digitalInputChanged(emission.channelId, state != 0);
+}
+
+void CCONV onEncoderPositionChange(
+    PhidgetEncoderHandle handle, void *context, int positionChange, double, int)
+{
+    int64_t position = 0;
+    const PhidgetReturnCode result = PhidgetEncoder_getPosition(handle, &position);
+    if (result != EPHIDGET_OK) {
+        PHIDGET_LOG_FAILURE("PhidgetEncoder_getPosition failed.", result);
+        return;
+    }
+    const Emission emission(context);
+    if (emission.device)
+        emit emission.device->encoderPositionChanged(emission.channelId, position, positionChange);
+}
+
+void CCONV onAttachHandler(PhidgetHandle handle, void *)
+{
+    if (LMLog::modeContains(LOG::INFO))
+        qCInfo(LMLog::s_lmLogCat).noquote()
+            << "[PHIDGET] Channel attached" << static_cast<const void *>(handle);
+}
+
+void CCONV onDetachHandler(PhidgetHandle handle, void *context)
+{
+    const Emission emission(context);
+    if (!emission.device)
+        return;
+    if (LMLog::modeContains(LOG::INFO))
+        qCInfo(LMLog::s_lmLogCat).noquote()
+            << "[PHIDGET] Channel detached" << static_cast<const void *>(handle);
+    emit emission.device->channelDetached(emission.channelId);
+}
+
+void CCONV onErrorHandler(
+    PhidgetHandle handle, void *, Phidget_ErrorEventCode code, const char *description)
+{
+    if (LMLog::modeContains(LOG::WARNING))
+        qCWarning(LMLog::s_lmLogCat).noquote()
+            << "[PHIDGET] Error" << int(code) << "on channel" << static_cast<const void *>(handle)
+            << ":" << QString::fromUtf8(description ? description : "");
+}
+
+} // namespace
+
+void CCONV setStateDone(PhidgetHandle, void *, PhidgetReturnCode result)
+{
+    if (result != EPHIDGET_OK)
+        PHIDGET_LOG_FAILURE("PhidgetDigitalOutput_setState_async failed.", result);
+}
+
+// ---- PhidgetServerManager ----
+
+bool PhidgetServerManager::startServer(const std::string &address)
+{
+    ++s_localServerUsers;
+    if (s_localServerUsers > 1 && s_localServer)
+        return true;
+    const std::string name = serverName(address);
+    const PhidgetReturnCode result = PhidgetNet_startServer(
+        0, 2, name.c_str(), address.c_str(), kServerPort, kServerPassword, &s_localServer);
+    if (result != EPHIDGET_OK) {
+        PHIDGET_LOG_FAILURE("PhidgetNet_startServer failed.", result);
+        return false;
+    }
+    return true;
+}
+
+void PhidgetServerManager::stopServer()
+{
+    const int32_t before = s_localServerUsers--;
+    if (before == 1 && s_localServer) {
+        const PhidgetReturnCode result = PhidgetNet_stopServer(&s_localServer);
+        if (result != EPHIDGET_OK)
+            PHIDGET_LOG_FAILURE("PhidgetNet_stopServer failed.", result);
+    }
+}
+
+void PhidgetServerManager::connectToServer(const std::string &address)
+{
+    ServerEntry &entry = s_servers[address];
+    ++entry.users;
+    if (entry.users > 1)
+        return;
+    const std::string name = serverName(address);
+    if (entry.added) {
+        const PhidgetReturnCode result = PhidgetNet_enableServer(name.c_str());
+        if (result != EPHIDGET_OK)
+            PHIDGET_LOG_FAILURE("PhidgetNet_enableServer failed.", result);
+        return;
+    }
+    const PhidgetReturnCode result
+        = PhidgetNet_addServer(name.c_str(), address.c_str(), kServerPort, kServerPassword, 0);
+    if (result != EPHIDGET_OK)
+        PHIDGET_LOG_FAILURE("PhidgetNet_addServer failed.", result);
+    else
+        entry.added = true;
+}
+
+void PhidgetServerManager::disconnectFromServer(const std::string &address)
+{
+    const auto it = s_servers.find(address);
+    if (it == s_servers.end())
+        return;
+    ServerEntry &entry = it->second;
+    if (--entry.users > 0)
+        return;
+    const std::string name = serverName(address);
+    const PhidgetReturnCode result = PhidgetNet_disableServer(name.c_str(), 0);
+    if (result != EPHIDGET_OK)
+        PHIDGET_LOG_FAILURE("PhidgetNet_disableServer failed.", result);
+}
+
+// ---- PhidgetDevice ----
+
+const QString PhidgetDevice::s_typeName = QStringLiteral("Phidget");
+
+PhidgetDevice::PhidgetDevice(bool param)
+    : Device(param)
+{
+    // Queued connections copy the encoder's position by its type's name.
+    qRegisterMetaType<int64_t>("int64_t");
+    m_typeName = s_typeName;
+    m_deviceNumber = 0;
+    m_name.clear();
+}
+
+PhidgetDevice::~PhidgetDevice()
+{
+    m_config = PhidgetDeviceConfig();
+    m_runtime.reset();
+}
+
+void PhidgetDevice::readDom(const QDomElement &element)
+{
+    readDomBase(element, kDomNameKey);
+    m_config.readDom(element);
+}
+
+void PhidgetDevice::writeXml(XmlWriter &writer)
+{
+    XMLNodeBaseBegin(writer, kDomNameKey);
+    m_config.writeXml(writer);
+    XMLNodeBaseEnd(writer);
+}
+
+void PhidgetDevice::init()
+{
+    // The old runtime is gone, server released, before the new one starts.
+    m_runtime.reset();
+    m_runtime = std::make_unique<Runtime>(this, m_config.serialNumber, m_config.mediaServerId,
+        m_config.producerServerAddress, m_config.channels);
+    m_runtime->start();
+}
+
+bool PhidgetDevice::showSetupDialog(QWidget *parent)
+{
+#ifdef PHIDGET_HAS_SETUP_DIALOG
+    PhidgetDeviceSetup dialog(this, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    dialog.apply();
+    return true;
+#else
+    Q_UNUSED(parent)
+    return false;
+#endif
+}
+
+bool PhidgetDevice::isActiveOnMasterOnly() const
+{
+    return false;
+}
+
+bool PhidgetDevice::isHostingInstance(const Show *show, int32_t mediaServerId)
+{
+    if (!show)
+        return false;
+    if (show->appMode() == Show::ProducerMode && mediaServerId == 0)
+        return true;
+    // Media server 0 is the producer, never a media server this instance runs as.
+    return mediaServerId != 0 && mediaServerId == show->localMediaServerId();
+}
+
+// ---- PhidgetDevice::Runtime ----
+
+PhidgetDevice::Runtime::Runtime(PhidgetDevice *device, int32_t serialNumber, int32_t mediaServerId,
+    const QString &producerServerAddress, const PhidgetChannelMap &channels)
+    : m_device(device)
+    , m_serialNumber(serialNumber)
+    , m_mediaServerId(mediaServerId)
+    , m_producerServerAddress(producerServerAddress)
+    , m_channels(channels)
+{ }
+
+PhidgetDevice::Runtime::~Runtime()
+{
+    // Ascending channel ids, so that the calls come in a repeatable order.
+    for (auto it = m_channels.cbegin(); it != m_channels.cend(); ++it) {
+        if (PhidgetHandle handle = m_channelHandles.value(it.key()))
+            deleteChannel(handle, it.value().type);
+    }
+    m_channelHandles.clear();
+    // Nothing should be left; a context still registered must not outlive the runtime.
+    if (!m_contextIds.isEmpty()) {
+        QMutexLocker locker(&s_channelContextMutex);
+        for (const int32_t id : std::as_const(m_contextIds))
+            s_channelContextRegistry.remove(id);
+    }
+    m_contextIds.clear();
+
+    if (m_serverJoined) {
+        PhidgetServerManager::disconnectFromServer(m_serverAddress);
+        if (PhidgetDevice::isHostingInstance(m_device->show(), m_mediaServerId))
+            PhidgetServerManager::stopServer();
+    }
+    waitForEmissions(m_device);
+}
+
+void PhidgetDevice::Runtime::start()
+{
+    const bool hosting = PhidgetDevice::isHostingInstance(m_device->show(), m_mediaServerId);
+
+    QString addressText;
+    if (m_mediaServerId == 0) {
+        addressText = m_producerServerAddress;
+    } else {
+        const MediaServers &servers = m_device->getMediaServers();
+        const auto it = servers.constFind(m_mediaServerId);
+        if (it == servers.cend() || !it.value()) {
+            if (LMLog::modeContains(LOG::WARNING))
+                qCWarning(LMLog::s_lmLogCat).noquote()
+                    << "[PHIDGET] Invalid Phidget server for device" << m_device->name();
+            return;
+        }
+        addressText = it.value()->networkAddress();
+    }
+
+    QHostAddress address;
+    if (!address.setAddress(addressText)) {
+        if (LMLog::modeContains(LOG::WARNING))
+            qCWarning(LMLog::s_lmLogCat).noquote()
+                << "[PHIDGET] Invalid Phidget server address for device" << m_device->name() << ":"
+                << addressText;
+        return;
+    }
+    m_serverAddress = addressText.toStdString();
+    m_serverJoined = true;
+
+    if (hosting && !PhidgetServerManager::startServer(m_serverAddress)) {
+        if (LMLog::modeContains(LOG::WARNING))
+            qCWarning(LMLog::s_lmLogCat).noquote() << "[PHIDGET] Failed to start server";
+    }
+    PhidgetServerManager::connectToServer(m_serverAddress);
+
+    for (auto it = m_channels.cbegin(); it != m_channels.cend(); ++it) {
+        const LM_PhidgetChannel &channel = it.value();
+        PhidgetHandle handle = phidgetChannelFactory(channel.type, it.key());
+        if (!handle)
+            continue;
+        if (initChannel(handle, uint32_t(m_serialNumber), it.key(), channel))
+            m_channelHandles.insert(it.key(), handle);
+        else
+            deleteChannel(handle, channel.type);
+    }
+}
+
+PhidgetHandle PhidgetDevice::Runtime::channelHandle(int channelId) const
+{
+    return m_channelHandles.value(channelId, nullptr);
+}
+
+PhidgetHandle PhidgetDevice::Runtime::channelHandle(int channelId, LM_PhidgetChannelType type) const
+{
+    const auto it = m_channels.constFind(channelId);
+    if (it == m_channels.cend() || it.value().type != type)
+        return nullptr;
+    return channelHandle(channelId);
+}
+
+PhidgetHandle PhidgetDevice::Runtime::phidgetChannelFactory(
+    LM_PhidgetChannelType type, int channelId)
+{
+    switch (type) {
+    case LM_DIGITAL_INPUT: {
+        PhidgetDigitalInputHandle channel = nullptr;
+        PhidgetReturnCode result = PhidgetDigitalInput_create(&channel);
+        if (result != EPHIDGET_OK) {
+            PHIDGET_LOG_FAILURE("PhidgetDigitalInput_create failed.", result);
+            return nullptr;
+        }
+        const auto handle = reinterpret_cast<PhidgetHandle>(channel);
+        result = PhidgetDigitalInput_setOnStateChangeHandler(channel, onDigitalInputStateChange,
+            contextPointer(registerChannelContext(handle, channelId)));
+        if (result != EPHIDGET_OK) {
+            PHIDGET_LOG_FAILURE("PhidgetDigitalInput_setOnStateChangeHandler failed.", result);
+            deleteChannel(handle, type);
+            return nullptr;
+        }
+        return handle;
+    }
+    case LM_DIGITAL_OUTPUT: {
+        PhidgetDigitalOutputHandle channel = nullptr;
+        const PhidgetReturnCode result = PhidgetDigitalOutput_create(&channel);
+        if (result != EPHIDGET_OK) {
+            PHIDGET_LOG_FAILURE("PhidgetDigitalOutput_create failed.", result);
+            return nullptr;
+        }
+        return reinterpret_cast<PhidgetHandle>(channel);
+    }
+    case LM_ENCODER: {
+        PhidgetEncoderHandle channel = nullptr;
+        PhidgetReturnCode result = PhidgetEncoder_create(&channel);
+        if (result != EPHIDGET_OK) {
+            PHIDGET_LOG_FAILURE("PhidgetEncoder_create failed.", result);
+            return nullptr;
+        }
+        const auto handle = reinterpret_cast<PhidgetHandle>(channel);
+        result = PhidgetEncoder_setOnPositionChangeHandler(channel, onEncoderPositionChange,
+            contextPointer(registerChannelContext(handle, channelId)));
+        if (result != EPHIDGET_OK) {
+            PHIDGET_LOG_FAILURE("PhidgetEncoder_setOnPositionChangeHandler failed.", result);
+            deleteChannel(handle, type);
+            return nullptr;
+        }
+        return handle;
+    }
+    }
+    return nullptr;
+}
+
+bool PhidgetDevice::Runtime::initChannel(
+    PhidgetHandle handle, uint32_t serialNumber, int channelId, LM_PhidgetChannel channel)
+{
+    void *context = contextPointer(registerChannelContext(handle, channelId));
+    PhidgetReturnCode result = Phidget_setOnAttachHandler(handle, onAttachHandler, context);
+    if (result != EPHIDGET_OK) {
+        PHIDGET_LOG_FAILURE("Phidget_setOnAttachHandler failed.", result);
+        return false;
+    }
+    result = Phidget_setOnDetachHandler(handle, onDetachHandler, context);
+    if (result != EPHIDGET_OK) {
+        PHIDGET_LOG_FAILURE("Phidget_setOnDetachHandler failed.", result);
+        return false;
+    }
+    result = Phidget_setOnErrorHandler(handle, onErrorHandler, context);
+    if (result != EPHIDGET_OK) {
+        PHIDGET_LOG_FAILURE("Phidget_setOnErrorHandler failed.", result);
+        return false;
+    }
+    if (serialNumber != uint32_t(-1)) {
+        result = Phidget_setDeviceSerialNumber(handle, int32_t(serialNumber));
+        if (result != EPHIDGET_OK) {
+            PHIDGET_LOG_FAILURE("Phidget_setDeviceSerialNumber failed.", result);
+            return false;
+        }
+    }
+    if (channel.hubPort != -1) {
+        result = Phidget_setHubPort(handle, channel.hubPort);
+        if (result != EPHIDGET_OK) {
+            PHIDGET_LOG_FAILURE("Phidget_setHubPort failed.", result);
+            return false;
+        }
+    }
+    if (channel.channelNumber != -1) {
+        result = Phidget_setChannel(handle, channel.channelNumber);
+        if (result != EPHIDGET_OK) {
+            PHIDGET_LOG_FAILURE("Phidget_setChannel failed.", result);
+            return false;
+        }
+    }
+    result = Phidget_setIsHubPortDevice(handle, channel.isVINTDigital ? 1 : 0);
+    if (result != EPHIDGET_OK) {
+        PHIDGET_LOG_FAILURE("Phidget_setIsHubPortDevice failed.", result);
+        return false;
+    }
+    // Always through a network server, also on the machine that has the board.
+    result = Phidget_setIsRemote(handle, 1);
+    if (result != EPHIDGET_OK) {
+        PHIDGET_LOG_FAILURE("Phidget_setIsRemote failed.", result);
+        return false;
+    }
+    // Non-blocking: an absent board attaches whenever Phidget22 finds it.
+    result = Phidget_open(handle);
+    if (result != EPHIDGET_OK) {
+        PHIDGET_LOG_FAILURE("Phidget_open failed.", result);
+        return false;
+    }
+    return true;
+}
+
+void PhidgetDevice::Runtime::deleteChannel(PhidgetHandle handle, LM_PhidgetChannelType type)
+{
+    // The context goes before the close: an event delivered during or after it is dropped.
+    const auto it = m_contextIds.find(handle);
+    if (it != m_contextIds.end()) {
+        {
+            QMutexLocker locker(&s_channelContextMutex);
+            s_channelContextRegistry.remove(it.value());
+        }
+        m_contextIds.erase(it);
+    }
+
+    PhidgetReturnCode result = Phidget_close(handle);
+    if (result != EPHIDGET_OK)
+        PHIDGET_LOG_FAILURE("Phidget_close failed.", result);
+
+    switch (type) {
+    case LM_DIGITAL_INPUT: {
+        auto channel = reinterpret_cast<PhidgetDigitalInputHandle>(handle);
+        result = PhidgetDigitalInput_delete(&channel);
+        if (result != EPHIDGET_OK)
+            PHIDGET_LOG_FAILURE("PhidgetDigitalInput_delete failed.", result);
+        break;
+    }
+    case LM_DIGITAL_OUTPUT: {
+        auto channel = reinterpret_cast<PhidgetDigitalOutputHandle>(handle);
+        result = PhidgetDigitalOutput_delete(&channel);
+        if (result != EPHIDGET_OK)
+            PHIDGET_LOG_FAILURE("PhidgetDigitalOutput_delete failed.", result);
+        break;
+    }
+    case LM_ENCODER: {
+        auto channel = reinterpret_cast<PhidgetEncoderHandle>(handle);
+        result = PhidgetEncoder_delete(&channel);
+        if (result != EPHIDGET_OK)
+            PHIDGET_LOG_FAILURE("PhidgetEncoder_delete failed.", result);
+        break;
+    }
+    }
+}
+
+int32_t PhidgetDevice::Runtime::registerChannelContext(PhidgetHandle handle, int channelId)
+{
+    const auto it = m_contextIds.constFind(handle);
+    if (it != m_contextIds.cend())
+        return it.value();
+    int32_t id = -1;
+    {
+        QMutexLocker locker(&s_channelContextMutex);
+        // Ids are never reused; once the counter is spent no further context is registered
+        // and the handle's events are dropped.
+        if (s_nextContextId == std::numeric_limits<int32_t>::max())
+            return -1;
+        id = s_nextContextId++;
+        s_channelContextRegistry.insert(id, ChannelContext {m_device, channelId});
+    }
+    m_contextIds.insert(handle, id);
+    return id;
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <IShowNodeController.h>
+
+#include <QList>
+#include <QMetaObject>
+#include <QUuid>
+
+#include <cstdint>
+
+class PhidgetChannelData;
+class PhidgetDevice;
+
+// Shared by the three Phidget nodes: the "Channel" property (property 0) and the device
+// it designates.
+class PhidgetChannelController : public IShowNodeController
+{
+public:
+    PhidgetChannelController(const QUuid &controllerType, Node &node);
+
+    // The "Channel" value when it is defined, else null.
+    const PhidgetChannelData *channel() const;
+    // The Phidget device that the defined "Channel" value designates in the owner show, or
+    // null (also for a device of another kind).
+    PhidgetDevice *resolveDevice() const;
+    // A defined "Channel" value names this channel id.
+    bool matchesChannel(int channelId) const;
+};
+
+// "Phidget Digital Input": the input's state on "Value", "Changed" at every reported change.
+class PhidgetDigitalInputController : public PhidgetChannelController
+{
+public:
+    static const QUuid s_controllerType;
+
+    PhidgetDigitalInputController(const QUuid &controllerType, Node &node);
+
+    const OutputSlotDescriptors &outputSlots() const override;
+    const TriggerDescriptors &outputTriggers() const override;
+    const PropertySlotDescriptors &propertySlots() const override;
+    void onPropertyChanged(int index) override;
+    bool emitsTriggers() const override;
+    void updateOutputs() override;
+
+    // Queued from the device, on the controller's thread.
+    void onDigitalInputChanged(int channelId, bool state);
+    void onChannelDetached(int channelId);
+
+private:
+    QList<QMetaObject::Connection> m_connections;
+};
+
+// "Phidget Encoder Input": the low 32 bits of the position on "Position", the last change on
+// "Position Change", "Changed" at every reported movement.
+class PhidgetEncoderController : public PhidgetChannelController
+{
+public:
+    static const QUuid s_controllerType;
+
+    PhidgetEncoderController(const QUuid &controllerType, Node &node);
+
+    const OutputSlotDescriptors &outputSlots() const override;
+    const TriggerDescriptors &outputTriggers() const override;
+    const PropertySlotDescriptors &propertySlots() const override;
+    void onPropertyChanged(int index) override;
+    bool emitsTriggers() const override;
+    void updateOutputs() override;
+
+    // Queued from the device, on the controller's thread.
+    void onEncoderPositionChanged(int channelId, int64_t position, int positionChange);
+    void onChannelDetached(int channelId);
+
+private:
+    QList<QMetaObject::Connection> m_connections;
+};
+
+// "Phidget Digital Output": "Set" writes the boolean of "Value" to the output, from the
+// instance that hosts the board only.
+class PhidgetDigitalOutputController : public PhidgetChannelController
+{
+public:
+    static const QUuid s_controllerType;
+
+    PhidgetDigitalOutputController(const QUuid &controllerType, Node &node);
+
+    const InputSlotDescriptors &inputSlots() const override;
+    const TriggerDescriptors &inputTriggers() const override;
+    const PropertySlotDescriptors &propertySlots() const override;
+    void readValues(const QDomElement &element) override;
+    void onInputTrigger(int index) override;
+};

@@ -1,0 +1,60 @@
+// What the shared plug-in entry asks of the Phidget plug-in.
+#include "phidget_bridge.h"
+#include "phidget_channel_data.h"
+#include "phidget_channel_inspector.h"
+#include "phidget_controllers.h"
+
+#include <DevicePluginTraits.h>
+#include <LMLog.h>
+#include <NodeRegistration.h>
+
+namespace {
+const DefaultQtFormatSetter s_formatSetter;
+}
+
+namespace DevicePlugin {
+
+Device *createDevice(bool onMaster)
+{
+    return new PhidgetDevice(onMaster);
+}
+
+QString deviceType()
+{
+    return PhidgetDevice::s_typeName;
+}
+
+QString deviceDisplayName()
+{
+    return QStringLiteral("Phidget");
+}
+
+QString deviceIconPath()
+{
+    return QStringLiteral(":/images/DV_DevicePhidgets.svg");
+}
+
+void fillNodeTypeRegistry(NodeTypeRegistry &registry, const HostCallbacks &callbacks)
+{
+    // The channel data type first: its factory, its colour, then its widget factory.
+    registry.dataFactories.insert(
+        PhidgetChannelDataTypeId, []() -> ANodeData * { return new PhidgetChannelData(); });
+    registry.dataColors.insert(PhidgetChannelDataTypeId, deviceNodeColor());
+    // ---- channel data widget factory (PhidgetChannelInspector) goes here ----
+    registry.dataWidgetFactories.insert(PhidgetChannelDataTypeId,
+        [currentShow = callbacks.currentShow](QWidget *parent) -> INodeDataWidget * {
+            return new PhidgetChannelInspector(currentShow, parent);
+        });
+    // ---- end of the widget factory ----
+
+    registerController<PhidgetDigitalOutputController>(registry,
+        PhidgetDigitalOutputController::s_controllerType, "Phidget Digital Output",
+        "Devices/Phidgets");
+    registerController<PhidgetDigitalInputController>(registry,
+        PhidgetDigitalInputController::s_controllerType, "Phidget Digital Input",
+        "Devices/Phidgets");
+    registerController<PhidgetEncoderController>(registry,
+        PhidgetEncoderController::s_controllerType, "Phidget Encoder Input", "Devices/Phidgets");
+}
+
+} // namespace DevicePlugin
