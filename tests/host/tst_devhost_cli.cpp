@@ -58,7 +58,57 @@ private slots:
         QFile file(m_show);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(show);
+        QFile script(path(QStringLiteral("script.txt")));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("0.1 expectFired node=1 trigger=Changed count=0\n"
+                     "0.2 expectOutput node=1 output=0 value=7 instance=Left\n");
+        QFile bad(path(QStringLiteral("bad.txt")));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("# the media server is 1\n1 touch server=2 output=0 x=1 y=1\n");
     }
+
+    void expectationsDecideTheExitCode()
+    {
+        const QStringList base {m_show, QStringLiteral("--plugins"), m_plugins,
+            QStringLiteral("--virtual-time"), QStringLiteral("--script"),
+            path(QStringLiteral("script.txt"))};
+        Run r = run(base);
+        QCOMPARE(r.exitCode, 5);
+        QVERIFY2(r.out.endsWith(QStringLiteral(
+                     "stopped\nexpectation not met: line 2: at 0.2 s, node 1 \"source\" output "
+                     "\"Level\" on Left: expected 7, found (undefined) on Left\n")),
+            qPrintable(r.out));
+        // Within its length the run checks the first only, and the second is not reached.
+        r = run(base + QStringList {QStringLiteral("--for"), QStringLiteral("0.15")});
+        QCOMPARE(r.exitCode, 5);
+        QVERIFY2(r.out.endsWith(QStringLiteral("line 2: expectOutput at 0.2 s not checked: the run "
+                                               "ended at 0.15 s\n")),
+            qPrintable(r.out));
+    }
+
+#ifdef LM_TOUCH_PLUGIN_DIR
+    void touchShowMeetsItsExpectations()
+    {
+        const Run r = run({QStringLiteral(LM_EXAMPLES_DIR "/shows/touch.xml"),
+            QStringLiteral("--plugins"), QStringLiteral(LM_TOUCH_PLUGIN_DIR),
+            QStringLiteral("--virtual-time"), QStringLiteral("--trace-sync")});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.out.endsWith(QStringLiteral("expectations: all 10 met\n")), qPrintable(r.out));
+        // Reported on Left, relayed by the master to Right, rounded to 6 digits on the way.
+        QVERIFY(r.out.contains(QStringLiteral("[Left] node 2 \"Zone\": output \"Position\" = "
+                                              "(100.12346, 200.65433)")));
+        QCOMPARE(
+            r.out.count(QStringLiteral(
+                "[Producer] sync TouchScreen #1: {e7c14b2a-3f85-4d91-a6e0-8b2c5f1d0e43}*100.123*"
+                "200.654")),
+            1);
+        QCOMPARE(
+            r.out.count(QStringLiteral("[Right] node 2 \"Zone\": trigger \"On Touch\" fired")), 1);
+        QCOMPARE(
+            r.out.count(QStringLiteral("[Right] node 1 \"Any touch\": trigger \"On Touch\" fired")),
+            2);
+    }
+#endif
 
     void runsForTheGivenTime()
     {
@@ -146,6 +196,13 @@ private slots:
             << QStringList {QString(), QStringLiteral("--plugins"),
                    QStringLiteral("/nonexistent/plugins")}
             << 3 << "plug-in directory /nonexistent/plugins cannot be read";
+        QTest::newRow("script") << QStringList {QString(), QStringLiteral("--plugins"), QString(),
+            QStringLiteral("--script"), QStringLiteral("BAD")}
+                                << 2 << "bad.txt, line 2: touch: the show has no media server 2";
+        QTest::newRow("virtual time without end")
+            << QStringList {QString(), QStringLiteral("--plugins"), QString(),
+                   QStringLiteral("--virtual-time")}
+            << 1 << "--virtual-time needs --for or scripted entries";
         QTest::newRow("save") << QStringList {QString(), QStringLiteral("--plugins"), QString(),
             QStringLiteral("--save"), QStringLiteral("/nonexistent/dir/out.xml")}
                               << 4 << "cannot write /nonexistent/dir/out.xml";
@@ -160,6 +217,8 @@ private slots:
         for (int i = 0; i < arguments.size(); ++i) {
             if (arguments[i].isEmpty())
                 arguments[i] = i == 0 ? m_show : m_plugins;
+            if (arguments[i] == QLatin1String("BAD"))
+                arguments[i] = path(QStringLiteral("bad.txt"));
             if (arguments[i] == QLatin1String("EMPTY")) {
                 QDir(m_dir.path()).mkpath(QStringLiteral("empty"));
                 arguments[i] = path(QStringLiteral("empty"));

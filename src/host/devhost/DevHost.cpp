@@ -9,10 +9,31 @@
 #include <QDir>
 #include <QDomDocument>
 #include <QDomNamedNodeMap>
+#include <QLocale>
 #include <QSaveFile>
 #include <XmlWriter.h>
 
 #include <LMLog.h>
+
+#include <climits>
+
+namespace {
+
+const QString stimuliTag = QStringLiteral("stimuli");
+const QString touchScreenType = QStringLiteral("TouchScreen");
+
+// As many digits as tell the float apart, and never fewer than 6 ("%g").
+QString floatText(float value)
+{
+    for (int digits = 6; digits < 9; ++digits) {
+        const QString text = QString::number(double(value), 'g', digits);
+        if (text.toFloat() == value)
+            return text;
+    }
+    return QString::number(double(value), 'g', 9);
+}
+
+} // namespace
 
 DevHost::DevHost(QTextStream &out, QObject *parent)
     : QObject(parent)
@@ -26,7 +47,10 @@ DevHost::DevHost(QTextStream &out, QObject *parent)
     callbacks.currentShow
         = [this]() -> Show * { return m_shows.empty() ? nullptr : m_shows.front().get(); };
     m_registry.setCallbacks(callbacks);
-    connect(&m_tickTimer, &QTimer::timeout, this, &DevHost::evaluateAll);
+    connect(&m_tickTimer, &QTimer::timeout, this, &DevHost::onTick);
+    m_stopTimer.setSingleShot(true);
+    m_stopTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_stopTimer, &QTimer::timeout, this, &DevHost::armStopTimer);
 }
 
 DevHost::~DevHost()
@@ -75,7 +99,9 @@ bool DevHost::buildInstances(QString *error)
 {
     stop();
     m_reported.clear();
+    m_fired.clear();
     m_shows.clear();
+    m_script = Script();
     for (const InstanceConfig &inst : m_file.instances()) {
         auto show = std::make_unique<Show>(m_registry.registry());
         if (!m_file.populate(*show, inst, m_registry, error)) {
@@ -86,7 +112,47 @@ bool DevHost::buildInstances(QString *error)
         watch(show.get());
         m_shows.push_back(std::move(show));
     }
+    // The scripted entries are part of the show: refused with it, before any run.
+    QDomElement stimuli;
+    for (const QDomElement &section : m_file.otherSections()) {
+        if (section.tagName() != stimuliTag)
+            continue;
+        if (!stimuli.isNull()) {
+            if (error)
+                *error
+                    = QStringLiteral("<stimuli> given twice (line %1)").arg(section.lineNumber());
+            m_shows.clear();
+            return false;
+        }
+        stimuli = section;
+    }
+    Script script;
+    if (!script.parseSection(stimuli, QStringLiteral("stimuli"), error)
+        || !setScript(script, error)) {
+        m_shows.clear();
+        return false;
+    }
     return true;
+}
+
+bool DevHost::setScript(const Script &script, QString *error)
+{
+    if (!script.check(*this, error))
+        return false;
+    m_script = script;
+    m_nextEntry = 0;
+    m_met = 0;
+    m_unmet.clear();
+    return true;
+}
+
+Show *DevHost::mediaServerInstance(int server) const
+{
+    for (const std::unique_ptr<Show> &show : m_shows) {
+        if (show->appMode() == Show::MediaServerMode && show->localMediaServerId() == server)
+            return show.get();
+    }
+    return nullptr;
 }
 
 QString DevHost::showText() const
@@ -135,12 +201,197 @@ void DevHost::start(int tickMs)
         if (show->isMaster())
             m_bus.sendFullState(show.get());
     }
-    m_tickTimer.start(qMax(1, tickMs));
+    m_tickMs = qMax(1, tickMs);
+    m_virtualMs = 0;
+    m_nextEntry = 0;
+    m_ticksSinceStimulus = SettleTicks;
+    m_ticksAfterScript = 0;
+    m_met = 0;
+    m_unmet.clear();
+    m_running = true;
+    m_clock.start();
+    // Virtual time: a tick per turn of the event loop, so that queued sync messages
+    // are delivered between ticks as they are on the real clock.
+    m_tickTimer.start(m_virtualTime ? 0 : m_tickMs);
+    if (m_runLengthMs >= 0 && !m_virtualTime) {
+        m_deadline = QDeadlineTimer(m_runLengthMs, Qt::PreciseTimer);
+        armStopTimer();
+    }
 }
 
 void DevHost::stop()
 {
     m_tickTimer.stop();
+    m_stopTimer.stop();
+    m_running = false;
+}
+
+qint64 DevHost::elapsedMs() const
+{
+    if (m_virtualTime)
+        return m_virtualMs;
+    return m_clock.isValid() ? m_clock.elapsed() : 0;
+}
+
+int DevHost::nextTimerInterval(qint64 remainingMs)
+{
+    return int(qBound(qint64(0), remainingMs, qint64(INT_MAX)));
+}
+
+void DevHost::armStopTimer()
+{
+    if (!m_running)
+        return;
+    if (m_deadline.hasExpired()) {
+        finish();
+        return;
+    }
+    // Runs longer than an int of milliseconds wait in several steps.
+    m_stopTimer.start(nextTimerInterval(m_deadline.remainingTime()));
+}
+
+void DevHost::onTick()
+{
+    if (m_virtualTime) {
+        m_virtualMs += m_tickMs;
+        if (m_runLengthMs >= 0)
+            m_virtualMs = qMin(m_virtualMs, m_runLengthMs);
+    }
+    evaluateAll();
+    // Entries beyond the run's length are never reached, however late this tick is.
+    const qint64 now = m_runLengthMs >= 0 ? qMin(elapsedMs(), m_runLengthMs) : elapsedMs();
+    runEntries(now);
+    if (!m_running)
+        return;
+    if (m_virtualTime && m_runLengthMs >= 0 && m_virtualMs >= m_runLengthMs) {
+        finish();
+        return;
+    }
+    // Without a length the run ends once the script is done and has settled.
+    if (m_runLengthMs < 0 && !m_script.isEmpty() && m_nextEntry >= m_script.entries().size()
+        && ++m_ticksAfterScript > SettleTicks) {
+        finish();
+    }
+}
+
+void DevHost::runEntries(qint64 now)
+{
+    for (ScriptEntry &entry : m_pushed) {
+        if (entry.apply)
+            entry.apply(*this);
+        m_ticksSinceStimulus = 0;
+    }
+    m_pushed.clear();
+    const std::vector<ScriptEntry> &entries = m_script.entries();
+    while (m_nextEntry < entries.size()) {
+        const ScriptEntry &entry = entries[m_nextEntry];
+        if (entry.atMs > now)
+            break;
+        if (entry.expectation) {
+            // In order: a later entry waits for this one.
+            if (m_ticksSinceStimulus < SettleTicks)
+                break;
+            const std::optional<QString> problem = entry.verify(*this);
+            if (problem)
+                m_unmet.append(QStringLiteral("line %1: %2").arg(entry.line).arg(*problem));
+            else
+                ++m_met;
+        } else {
+            entry.apply(*this);
+            m_ticksSinceStimulus = 0;
+        }
+        ++m_nextEntry;
+    }
+    if (m_ticksSinceStimulus < SettleTicks)
+        ++m_ticksSinceStimulus;
+}
+
+void DevHost::finish()
+{
+    if (!m_running)
+        return;
+    stop();
+    const std::vector<ScriptEntry> &entries = m_script.entries();
+    for (; m_nextEntry < entries.size(); ++m_nextEntry) {
+        const ScriptEntry &entry = entries[m_nextEntry];
+        if (entry.expectation) {
+            m_unmet.append(QStringLiteral("line %1: %2 at %3 s not checked: the run ended at %4 s")
+                               .arg(entry.line)
+                               .arg(entry.kind)
+                               .arg(double(entry.atMs) / 1000.0)
+                               .arg(double(elapsedMs()) / 1000.0));
+        }
+    }
+    emit finished();
+}
+
+QStringList DevHost::expectationReport() const
+{
+    QStringList lines;
+    const int total = m_script.expectationCount();
+    if (total == 0)
+        return lines;
+    for (const QString &problem : m_unmet)
+        lines.append(QStringLiteral("expectation not met: %1").arg(problem));
+    if (m_unmet.isEmpty())
+        lines.append(QStringLiteral("expectations: all %1 met").arg(total));
+    return lines;
+}
+
+bool DevHost::pushStimulus(const QString &command, QString *error)
+{
+    ScriptEntry entry;
+    if (!Script::parseCommand(command, &entry, error))
+        return false;
+    if (entry.check) {
+        const QString problem = entry.check(*this);
+        if (!problem.isEmpty()) {
+            if (error)
+                *error = QStringLiteral("%1: %2").arg(entry.kind, problem);
+            return false;
+        }
+    }
+    m_pushed.push_back(std::move(entry));
+    return true;
+}
+
+int DevHost::touch(int server, int output, const QPointF &pos)
+{
+    Show *show = mediaServerInstance(server);
+    if (!show)
+        return 0;
+    QString outputName;
+    if (const Screen *screen = show->getMediaServers().value(server);
+        screen && screen->screenSet()) {
+        for (const ScreenOutput &o : screen->screenSet()->getScreenOutputs()) {
+            if (o.id() == output)
+                outputName = QStringLiteral(" \"%1\"").arg(o.getName());
+        }
+    }
+    print(QStringLiteral("[%1] touch (%2, %3) on output %4%5")
+              .arg(show->instanceName(),
+                  QString::number(pos.x(), 'g', QLocale::FloatingPointShortest),
+                  QString::number(pos.y(), 'g', QLocale::FloatingPointShortest),
+                  QString::number(output), outputName));
+    int reached = 0;
+    for (Device *device : show->devicesOfType(touchScreenType)) {
+        // By name: the host knows the slot, not the plug-in's class. Direct: the
+        // device lives on this thread, as every instance does here.
+        if (QMetaObject::invokeMethod(device, "onServerOutputTouched", Qt::DirectConnection,
+                Q_ARG(int, server), Q_ARG(int, output), Q_ARG(QPointF, pos))) {
+            ++reached;
+        } else {
+            print(QStringLiteral("[%1] touch screen device #%2 has no slot "
+                                 "onServerOutputTouched(int, int, QPointF)")
+                      .arg(show->instanceName(), QString::number(device->deviceNumber())));
+        }
+    }
+    return reached;
+}
+
+int DevHost::firedCount(const Show *show, int nodeId, int trigger) const
+{
+    return m_fired.value(show).value(qMakePair(nodeId, trigger));
 }
 
 void DevHost::evaluateAll()
@@ -179,6 +430,7 @@ void DevHost::watch(Show *show)
     });
     connect(
         graph, &NodeGraph::outputTriggerFired, this, [this, show, graph](int nodeId, int trigger) {
+            ++m_fired[show][qMakePair(nodeId, trigger)];
             Node *node = graph->node(nodeId);
             if (!node || !node->controller())
                 return;
@@ -227,7 +479,7 @@ QString DevHost::describe(const ANodeData *value)
     if (const auto *i = dynamic_cast<const IntData *>(value))
         return QString::number(i->value);
     if (const auto *v = dynamic_cast<const Vec2Data *>(value))
-        return QStringLiteral("(%1, %2)").arg(double(v->x)).arg(double(v->y));
+        return QStringLiteral("(%1, %2)").arg(floatText(v->x), floatText(v->y));
     if (const auto *d = dynamic_cast<const DeviceDescriptorData *>(value))
         return QStringLiteral("%1 #%2").arg(d->deviceType, QString::number(d->deviceId));
     // Any other kind: its stored attributes.

@@ -2,10 +2,15 @@
 
 #include "HostRegistry.h"
 #include "ShowFile.h"
+#include "Stimuli.h"
 #include "SyncBus.h"
 
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
+#include <QPair>
+#include <QPointF>
 #include <QTextStream>
 #include <QTimer>
 
@@ -18,11 +23,20 @@ class Show;
 
 // The development host: loads plug-ins and a show, runs one Show per instance
 // joined by the sync bus and reports every output change and every trigger fired.
-// Stimuli and a window hook in through instances() and the show file's other sections.
+// A script (the show's <stimuli> or a script file) applies stimuli and checks
+// expectations at set times; a window pushes stimuli through pushStimulus().
+//
+// Threads: everything, the timers included, lives on the thread that made the host
+// (the main thread, which runs every instance).
 class DevHost : public QObject
 {
     Q_OBJECT
 public:
+    // An expectation waits at least this many ticks after the last stimulus before it,
+    // so that what the stimulus set off (sync messages relayed through the master)
+    // has arrived, however late the ticks come on a loaded machine.
+    static constexpr int SettleTicks = 5;
+
     explicit DevHost(QTextStream &out, QObject *parent = nullptr);
     ~DevHost() override;
 
@@ -42,23 +56,66 @@ public:
     Show *instance(const QString &name) const;
     const ShowFile &showFile() const { return m_file; }
 
+    // The instance that runs media server `server`, or null.
+    Show *mediaServerInstance(int server) const;
+
+    // The entries run from start() on; the show's <stimuli> when a show is loaded.
+    // False, keeping the previous ones, when an entry names what the show lacks.
+    bool setScript(const Script &script, QString *error);
+    const Script &script() const { return m_script; }
+    // Time advances one tick per turn of the event loop, without waiting for the clock.
+    void setVirtualTime(bool on) { m_virtualTime = on; }
+    bool virtualTime() const { return m_virtualTime; }
+    // The run ends (finished()) after this many milliseconds; -1: when the script is done,
+    // or never without a script.
+    void setRunLength(qint64 ms) { m_runLengthMs = ms; }
+
     // init() on the devices (on the master only for those active there only), the
-    // master's full state to the others, then the evaluation every tickMs.
+    // master's full state to the others, then a tick every tickMs: the graphs are
+    // evaluated and the scripted entries due are run.
     void start(int tickMs);
     void stop();
+    // Milliseconds since start(), of virtual time when that is on.
+    qint64 elapsedMs() const;
     // One evaluation of every instance's graph, with the report of what changed.
     void evaluateAll();
     // Prints every sync message as it leaves its instance.
     void traceSync();
 
+    // A stimulus at run time, in the script's text form without the time
+    // ("touch server=1 output=0 x=10 y=20"): checked against the show now, applied at
+    // the next tick. For a window's canvases and panels.
+    bool pushStimulus(const QString &command, QString *error);
+    // Reports a touch on output `output` of media server `server` to every touch screen
+    // device of the instance that runs that server; the number of devices reached.
+    int touch(int server, int output, const QPointF &pos);
+    // How often trigger `trigger` of node `nodeId` fired on `show` since the show was loaded.
+    int firedCount(const Show *show, int nodeId, int trigger) const;
+    void print(const QString &line);
+
+    // After the run: one line per expectation that was not met, or a one-line summary
+    // when all were; empty for a run without expectations.
+    QStringList expectationReport() const;
+    bool expectationsMet() const { return m_unmet.isEmpty(); }
+
     // The text by which the console shows a value.
     static QString describe(const ANodeData *value);
+    // The next interval of a timer that waits `remainingMs` in steps Qt can take (a
+    // timer's interval is an int of milliseconds).
+    static int nextTimerInterval(qint64 remainingMs);
+
+signals:
+    // The run reached its length, or the end of its script.
+    void finished();
 
 private:
     bool buildInstances(QString *error);
     void watch(Show *show);
     void reportOutputs(Show *show, Node *node);
-    void print(const QString &line);
+    void onTick();
+    void runEntries(qint64 now);
+    void armStopTimer();
+    void finish();
 
     QTextStream &m_out;
     HostRegistry m_registry;
@@ -68,4 +125,22 @@ private:
     QTimer m_tickTimer;
     // Per show and node, the last reported text of every output.
     QHash<const Show *, QHash<int, QStringList>> m_reported;
+    // Per show, (node id, trigger) to the number of firings.
+    QHash<const Show *, QHash<QPair<int, int>, int>> m_fired;
+
+    Script m_script;
+    size_t m_nextEntry = 0;
+    std::vector<ScriptEntry> m_pushed;
+    int m_ticksSinceStimulus = SettleTicks;
+    int m_ticksAfterScript = 0;
+    bool m_virtualTime = false;
+    int m_tickMs = 20;
+    qint64 m_virtualMs = 0;
+    QElapsedTimer m_clock;
+    qint64 m_runLengthMs = -1;
+    QDeadlineTimer m_deadline;
+    QTimer m_stopTimer;
+    bool m_running = false;
+    int m_met = 0;
+    QStringList m_unmet;
 };

@@ -289,6 +289,8 @@ bool ShowFile::parseInstances(const QDomElement &section, QString *error)
                 return fail(error, QStringLiteral("a second <producer> at %1").arg(where(e)));
             haveProducer = true;
             inst.name = e.attribute(QStringLiteral("name"), QStringLiteral("Producer"));
+            // The producer's machine, where boards attached to it live.
+            inst.address = e.attribute(QStringLiteral("address"));
         } else if (e.tagName() == mediaServerTag) {
             inst.isProducer = false;
             if (!readInt(e, QStringLiteral("id"), &inst.mediaServerId, error))
@@ -493,7 +495,7 @@ QString ShowFile::save(const Show &show, const QString &showName,
             if (!inst.isProducer)
                 writer.attribute(QStringLiteral("id"), inst.mediaServerId);
             writer.attribute(QStringLiteral("name"), inst.name);
-            if (!inst.isProducer)
+            if (!inst.isProducer || !inst.address.isEmpty())
                 writer.attribute(QStringLiteral("address"), inst.address);
             writer.attribute(QStringLiteral("master"), inst.master ? 1 : 0);
             for (const InstanceConfig::Output &o : inst.outputs) {

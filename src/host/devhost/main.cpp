@@ -7,16 +7,23 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QTimer>
 
 #include <LMLog.h>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
 namespace {
 
-enum ExitCode { ExitOk = 0, ExitUsage = 1, ExitShow = 2, ExitPlugins = 3, ExitSave = 4 };
+enum ExitCode {
+    ExitOk = 0,
+    ExitUsage = 1,
+    ExitShow = 2,
+    ExitPlugins = 3,
+    ExitSave = 4,
+    ExitExpectations = 5
+};
 
 LMLog *s_logger = nullptr;
 
@@ -80,8 +87,13 @@ int main(int argc, char *argv[])
         QStringLiteral("Also print every sync message between the instances."));
     const QCommandLineOption listOption(
         QStringLiteral("list-plugins"), QStringLiteral("List the device types and node types."));
+    const QCommandLineOption scriptOption(QStringLiteral("script"),
+        QStringLiteral("Run the stimuli and expectations of this file instead of the show's."),
+        QStringLiteral("file"));
+    const QCommandLineOption virtualTimeOption(QStringLiteral("virtual-time"),
+        QStringLiteral("Advance time tick by tick without waiting for the clock."));
     parser.addOptions({pluginsOption, forOption, saveOption, logOption, logModeOption, tickOption,
-        traceSyncOption, listOption});
+        traceSyncOption, listOption, scriptOption, virtualTimeOption});
     parser.process(app);
 
     const QStringList positional = parser.positionalArguments();
@@ -95,8 +107,9 @@ int main(int argc, char *argv[])
     if (parser.isSet(forOption)) {
         bool ok = false;
         seconds = parser.value(forOption).toDouble(&ok);
-        if (!ok || seconds < 0 || seconds > 1e7)
-            return usageError(QStringLiteral("--for needs a number of seconds"));
+        if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > Script::MaxSeconds)
+            return usageError(QStringLiteral("--for needs a number of seconds from 0 to %1")
+                                  .arg(Script::MaxSeconds));
     }
     bool tickOk = false;
     const int tickMs = parser.value(tickOption).toInt(&tickOk);
@@ -156,6 +169,21 @@ int main(int argc, char *argv[])
                     << " instance(s)" << Qt::endl;
             }
         }
+        if (exitCode == ExitOk && !positional.isEmpty() && parser.isSet(scriptOption)) {
+            Script script;
+            if (!script.loadFile(parser.value(scriptOption), &error)
+                || !host.setScript(script, &error)) {
+                QTextStream(stderr) << "lm_devhost: " << error << Qt::endl;
+                exitCode = ExitShow;
+            }
+        }
+        if (exitCode == ExitOk && !positional.isEmpty() && parser.isSet(virtualTimeOption)
+            && seconds < 0 && host.script().isEmpty()) {
+            // It would spin for ever.
+            QTextStream(stderr) << "lm_devhost: --virtual-time needs --for or scripted entries"
+                                << Qt::endl;
+            exitCode = ExitUsage;
+        }
         if (exitCode == ExitOk && parser.isSet(saveOption)) {
             if (!host.saveShow(parser.value(saveOption), &error)) {
                 QTextStream(stderr) << "lm_devhost: " << error << Qt::endl;
@@ -169,12 +197,17 @@ int main(int argc, char *argv[])
         if (run) {
             if (parser.isSet(traceSyncOption))
                 host.traceSync();
+            host.setVirtualTime(parser.isSet(virtualTimeOption));
+            host.setRunLength(seconds >= 0 ? std::llround(seconds * 1000.0) : -1);
+            QObject::connect(&host, &DevHost::finished, &app, &QCoreApplication::quit);
             host.start(tickMs);
-            if (seconds >= 0)
-                QTimer::singleShot(qint64(seconds * 1000), &app, &QCoreApplication::quit);
             app.exec();
             host.stop();
             out << "stopped" << Qt::endl;
+            for (const QString &line : host.expectationReport())
+                out << line << Qt::endl;
+            if (!host.expectationsMet())
+                exitCode = ExitExpectations;
         }
     }
     if (logger) {
