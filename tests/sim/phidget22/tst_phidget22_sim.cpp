@@ -353,10 +353,10 @@ private slots:
         QCOMPARE(atClose, 1);
 
         // Closing from inside its own handler does not deadlock.
-        Phidget_open(ch);
         Phidget_setOnAttachHandler(
             ch, [](PhidgetHandle self, void *) { g_rec.add(QString::number(Phidget_close(self))); },
             nullptr);
+        Phidget_open(ch);
         QCOMPARE(g_rec.take(), QStringList {"0"});
         QCOMPARE(lmsim_phidget_is_attached(ch), 0);
 
