@@ -1,0 +1,417 @@
+#include "phidget_bridge.h"
+#include "phidget_channel_inspector.h"
+#include "phidget_channel_picker.h"
+#include "phidget_channels_model.h"
+#include "phidget_device_setup.h"
+
+#include <DevicePluginTraits.h>
+#include <Show.h>
+
+#include <QApplication>
+#include <QPointer>
+#include <QSortFilterProxyModel>
+#include <QSpinBox>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <limits>
+
+namespace {
+LM_PhidgetChannel channel(const QString &name, int type, int hubPort = -1, int number = -1)
+{
+    return {name, hubPort, number, false, LM_PhidgetChannelType(type)};
+}
+
+// Runs `act` on the modal dialog once the event loop shows it; a failed check inside
+// `act` leaves the dialog open, so it is rejected then.
+template<class Dialog>
+void onModal(std::function<void(Dialog *)> act)
+{
+    QTimer::singleShot(0, [act] {
+        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        act(dialog);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+}
+
+void press(QDialog *dialog, QDialogButtonBox::StandardButton which = QDialogButtonBox::Ok)
+{
+    dialog->findChild<QDialogButtonBox *>("buttonBox")->button(which)->click();
+}
+
+// The editor that the delegate opens on a cell, as a double click would.
+template<class Editor>
+Editor *openEditor(QTableView *view, const QModelIndex &index)
+{
+    view->setCurrentIndex(index);
+    view->edit(index);
+    return view->viewport()->findChild<Editor *>();
+}
+
+// Return commits; the view closes the editor queued and deletes it later.
+void commit(QWidget *editor)
+{
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QList<int> ids(const QAbstractItemModel *model)
+{
+    QList<int> values;
+    for (int row = 0; model && row < model->rowCount(); ++row)
+        values << model->index(row, 0).data(Qt::UserRole).toInt();
+    return values;
+}
+
+void clickRow(QAbstractItemView *view, int row, bool twice = false)
+{
+    const QPoint at = view->visualRect(view->model()->index(row, 0)).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    if (twice)
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+}
+
+struct Fixture
+{
+    NodeTypeRegistry registry;
+    Show show {registry};
+    int valueChanges = 0;
+    int lastChannelId = 0;
+    bool lastDragging = true;
+
+    PhidgetDevice *addDevice(
+        const QString &name, const PhidgetChannelMap &channels = {}, int32_t mediaServer = 0)
+    {
+        auto *device = new PhidgetDevice(true);
+        device->setName(name);
+        device->setDeviceNumber(-1); // the show numbers it
+        device->setConfig({-1, mediaServer, QStringLiteral("127.0.0.9"), channels});
+        show.addDevice(device);
+        return device;
+    }
+
+    // Made by the plug-in's registered widget factory, as the host makes it.
+    std::unique_ptr<PhidgetChannelInspector> inspector()
+    {
+        NodeTypeRegistry plugin;
+        HostCallbacks callbacks;
+        callbacks.currentShow = [this] { return &show; };
+        DevicePlugin::fillNodeTypeRegistry(plugin, callbacks);
+        std::unique_ptr<PhidgetChannelInspector> widget(qobject_cast<PhidgetChannelInspector *>(
+            plugin.dataWidgetFactories.value(PhidgetChannelDataTypeId)(nullptr)));
+        if (widget) {
+            QObject::connect(widget.get(), &INodeDataWidget::valueChanged, widget.get(),
+                [this](const ANodeData &data, bool dragging) {
+                    ++valueChanges;
+                    lastChannelId = static_cast<const PhidgetChannelData &>(data).channelID;
+                    lastDragging = dragging;
+                });
+        }
+        return widget;
+    }
+};
+
+PhidgetChannelData designate(const Device *device, int32_t id, int32_t type)
+{
+    PhidgetChannelData value(type, id);
+    value.device = DeviceDescriptorData(device->typeName(), device->deviceNumber());
+    return value;
+}
+
+PhidgetChannelData shownBy(const PhidgetChannelInspector &inspector)
+{
+    PhidgetChannelData value;
+    inspector.getNodeData(value);
+    return value;
+}
+
+QString label(const QWidget &inspector)
+{
+    return inspector.findChild<QLabel *>("channelName")->text();
+}
+} // namespace
+
+class TestPhidgetUi : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void modelRolesColumnsAndCopyOnWrite();
+    void delegateEditors();
+    void channelIdsSortingAndCancel();
+    void serverSerialAndAddress();
+    void pickerFiltersPreselectsAndConfirms();
+    void inspectorLabelsAndClear();
+};
+
+void TestPhidgetUi::modelRolesColumnsAndCopyOnWrite()
+{
+    PhidgetChannelMap map {
+        {3, channel("In", 5, -1, 2)}, {9, channel("Enc", 8, 1)}, {12, channel("Odd", 0)}};
+    map[3].isVINTDigital = true;
+    const PhidgetChannelMap original = map;
+    PhidgetChannelsModel model(map);
+    QCOMPARE(model.columnCount(model.index(0, 0)), 5);
+    QCOMPARE(model.lastId(), 12);
+    const QStringList headers {"Name", "Hub Port", "Channel", "Vint Digital", "Type"};
+    for (int c = 0; c < 5; ++c)
+        QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), headers[c]);
+    QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
+    QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::EditRole).isValid());
+
+    const QVariantList display {"In", "Unspecified", "2", true, "DIGITAL_INPUT", "Enc", "1",
+        "Unspecified", false, "ENCODER", "Odd", "Unspecified", "Unspecified", false, "UNKNOWN"};
+    const QVariantList edit {"In", -1, 2, true, 5, "Enc", 1, -1, false, 8, "Odd", -1, -1, false, 0};
+    for (int i = 0; i < display.size(); ++i) {
+        const QModelIndex index = model.index(i / 5, i % 5);
+        QCOMPARE(index.data(Qt::DisplayRole), display[i]);
+        QCOMPARE(index.data(Qt::EditRole), edit[i]);
+        QCOMPARE(index.data(Qt::UserRole), QVariant(QList<int>({3, 9, 12})[i / 5]));
+        QCOMPARE(index.data(Qt::TextAlignmentRole), QVariant(132));
+        QVERIFY(!index.data(Qt::ToolTipRole).isValid());
+        QVERIFY(model.flags(index) & Qt::ItemIsEditable);
+    }
+    QCOMPARE(model.flags(QModelIndex()), Qt::NoItemFlags);
+
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    QVERIFY(!model.setData(model.index(0, 0), "Door", Qt::DisplayRole));
+    const QVariantList values {"Door", 4, 7, false, 6};
+    for (int c = 0; c < 5; ++c)
+        QVERIFY(model.setData(model.index(0, c), values[c]));
+    QCOMPARE(changed.size(), 5);
+    QCOMPARE(changed.last().at(2).value<QList<int>>(), QList<int> {Qt::EditRole});
+    QCOMPARE(model.channels().value(3), channel("Door", 6, 4, 7));
+    QCOMPARE(map, original); // the caller's map is untouched
+
+    PhidgetChannelsModel empty({});
+    QCOMPARE(empty.addChannel(), 1);
+    QCOMPARE(empty.channels().value(1), channel("Channel 2", 0));
+}
+
+void TestPhidgetUi::delegateEditors()
+{
+    Fixture fixture;
+    PhidgetDevice *device = fixture.addDevice("Rack", {{4, channel("Old", 0, 2)}});
+    onModal<PhidgetDeviceSetup>([](PhidgetDeviceSetup *dialog) {
+        QTableView *table = dialog->channelsTable;
+        const auto cell = [table](int column) { return table->model()->index(0, column); };
+        auto *spin = openEditor<QSpinBox>(table, cell(1));
+        QVERIFY(spin);
+        QCOMPARE(spin->value(), 2);
+        QCOMPARE(spin->maximum(), std::numeric_limits<int>::max());
+        QTest::keyClick(spin, Qt::Key_PageDown); // stops at the minimum
+        QCOMPARE(spin->text(), QStringLiteral("Unspecified"));
+        commit(spin);
+        QCOMPARE(cell(1).data().toString(), QStringLiteral("Unspecified"));
+
+        spin = openEditor<QSpinBox>(table, cell(2));
+        spin->findChild<QLineEdit *>()->selectAll();
+        QTest::keyClicks(spin, "12");
+        commit(spin);
+
+        auto *combo = openEditor<QComboBox>(table, cell(4));
+        QVERIFY(combo);
+        QCOMPARE(combo->currentText(), QStringLiteral("DIGITAL_INPUT")); // type 0 is no item
+        QCOMPARE(combo->count(), 3);
+        commit(combo);
+        QCOMPARE(cell(4).data(Qt::EditRole).toInt(), 5);
+        combo = openEditor<QComboBox>(table, cell(4));
+        QTest::keyClick(combo, Qt::Key_End);
+        commit(combo);
+
+        auto *line = openEditor<QLineEdit>(table, cell(0));
+        line->selectAll();
+        QTest::keyClicks(line, "Wheel");
+        commit(line);
+        press(dialog);
+    });
+    QVERIFY(device->showSetupDialog(nullptr));
+    QCOMPARE(device->config().channels, PhidgetChannelMap({{4, channel("Wheel", 8, -1, 12)}}));
+}
+
+void TestPhidgetUi::channelIdsSortingAndCancel()
+{
+    Fixture fixture;
+    PhidgetDevice *device = fixture.addDevice("Rack", {{3, channel("B", 5)}, {9, channel("A", 6)}});
+    onModal<PhidgetDeviceSetup>([](PhidgetDeviceSetup *dialog) {
+        dialog->addChannelButton->click();
+        dialog->addChannelButton->click();
+        QCOMPARE(ids(dialog->channelsTable->model()), QList<int>({3, 9, 10, 11}));
+        clickRow(dialog->channelsTable, 3);
+        dialog->deleteChannelButton->click();
+        dialog->addChannelButton->click();
+        QCOMPARE(ids(dialog->channelsTable->model()), QList<int>({3, 9, 10, 12})); // 11 not reused
+        press(dialog);
+    });
+    QVERIFY(device->showSetupDialog(nullptr));
+    const PhidgetChannelMap accepted = device->config().channels;
+    QCOMPARE(accepted.value(10), channel("Channel 11", 0));
+    QCOMPARE(accepted.value(12).name, QStringLiteral("Channel 13"));
+
+    onModal<PhidgetDeviceSetup>([](PhidgetDeviceSetup *dialog) {
+        QTableView *table = dialog->channelsTable;
+        const auto *proxy = qobject_cast<QSortFilterProxyModel *>(table->model());
+        QCOMPARE(table->columnWidth(0), 120);
+        QCOMPARE(table->columnWidth(3), 80);
+        QHeaderView *header = table->horizontalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(5, header->height() / 2));
+        const bool ascending = header->sortIndicatorOrder() == Qt::AscendingOrder;
+        QCOMPARE(ids(proxy), ascending ? QList<int>({9, 3, 10, 12}) : QList<int>({12, 10, 3, 9}));
+        clickRow(table, 0);
+        dialog->deleteChannelButton->click(); // the shown row, not source row 0
+        QCOMPARE(ids(proxy->sourceModel()),
+            ascending ? QList<int>({3, 10, 12}) : QList<int>({3, 9, 10}));
+        dialog->addChannelButton->click();
+        table->model()->setData(table->model()->index(0, 0), "x");
+        press(dialog, QDialogButtonBox::Cancel);
+    });
+    QVERIFY(!device->showSetupDialog(nullptr));
+    QCOMPARE(device->config().channels, accepted);
+}
+
+void TestPhidgetUi::serverSerialAndAddress()
+{
+    Fixture fixture;
+    fixture.show.addMediaServer(std::make_unique<Screen>(2, "Stage", "127.0.0.2"));
+    fixture.show.addMediaServer(std::make_unique<Screen>(5, "Booth %2", "127.0.0.5"));
+    PhidgetDevice *gone = fixture.addDevice("Gone", {}, 7);
+    onModal<PhidgetDeviceSetup>([](PhidgetDeviceSetup *dialog) {
+        QComboBox *servers = dialog->serverComboBox;
+        QCOMPARE(servers->count(), 3);
+        QCOMPARE(servers->itemText(0), QStringLiteral("Producer"));
+        QCOMPARE(servers->itemText(2), QStringLiteral("Booth %2 / 127.0.0.5"));
+        QCOMPARE(ids(servers->model()), QList<int>({0, 2, 5}));
+        QCOMPARE(servers->currentIndex(), -1);
+        QVERIFY(!dialog->producerAddressWidget->isEnabled());
+        QCOMPARE(dialog->serialNumberLineEdit->text(), QStringLiteral("-1"));
+        dialog->serialNumberLineEdit->clear();
+        press(dialog);
+    });
+    QVERIFY(gone->showSetupDialog(nullptr));
+    QCOMPARE(gone->config().mediaServerId, 0);
+    QCOMPARE(gone->config().serialNumber, 0);
+
+    PhidgetDevice *local = fixture.addDevice("Local");
+    onModal<PhidgetDeviceSetup>([](PhidgetDeviceSetup *dialog) {
+        QComboBox *servers = dialog->serverComboBox;
+        QWidget *address = dialog->producerAddressWidget;
+        QVERIFY(address->isEnabled());
+        QTest::keyClick(servers, Qt::Key_Down);
+        QVERIFY(!address->isEnabled());
+        QTest::keyClick(servers, Qt::Key_Up);
+        QVERIFY(address->isEnabled());
+        QTest::keyClick(servers, Qt::Key_End);
+        QVERIFY(!address->isEnabled());
+        dialog->serialNumberLineEdit->clear();
+        QTest::keyClicks(dialog->serialNumberLineEdit, "-31"); // the sign is refused
+        QTest::keyClicks(dialog->nameLineEdit, " 2");
+        press(dialog);
+    });
+    QVERIFY(local->showSetupDialog(nullptr));
+    QCOMPARE(local->name(), QStringLiteral("Local 2"));
+    QCOMPARE(local->config().serialNumber, 31);
+    QCOMPARE(local->config().mediaServerId, 5);
+    QCOMPARE(local->config().producerServerAddress, QStringLiteral("127.0.0.9")); // kept
+}
+
+void TestPhidgetUi::pickerFiltersPreselectsAndConfirms()
+{
+    Fixture fixture;
+    PhidgetDevice *rack = fixture.addDevice("Rack",
+        {{1, channel("In A", 5)}, {2, channel("Out", 6)}, {3, channel("New", 0)},
+            {4, channel("In B", 5)}});
+    PhidgetDevice *desk = fixture.addDevice("Desk", {{7, channel("Key", 5)}});
+    auto inspector = fixture.inspector();
+    QVERIFY(inspector);
+    inspector->setNodeData(designate(desk, 7, 5));
+    QCOMPARE(label(*inspector), QStringLiteral("Desk/Key"));
+
+    onModal<PhidgetChannelPickerDialog>([](PhidgetChannelPickerDialog *picker) {
+        QCOMPARE(picker->windowTitle(), QStringLiteral("Select a Phidget Channel"));
+        QVERIFY(!(picker->windowFlags() & Qt::WindowContextHelpButtonHint));
+        auto *devices = picker->findChild<QListWidget *>("devices");
+        auto *channels = picker->findChild<QTableView *>("channels");
+        QCOMPARE(devices->item(0)->text(), QStringLiteral("Rack"));
+        QCOMPARE(ids(devices->model()), QList<int>({1, 2}));
+        QCOMPARE(devices->currentRow(), 1);
+        QCOMPARE(channels->currentIndex().data(Qt::UserRole).toInt(), 7);
+
+        QPointer<QAbstractItemModel> previous
+            = static_cast<QSortFilterProxyModel *>(channels->model())->sourceModel();
+        clickRow(devices, 0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(previous.isNull());
+        QCOMPARE(ids(channels->model()), QList<int>({1, 4})); // type 5 only
+        QCOMPARE(channels->columnWidth(0), 120);
+        clickRow(channels, 1, true);
+    });
+    fixture.valueChanges = 0;
+    inspector->findChild<QPushButton *>("changeButton")->click();
+    const PhidgetChannelData shown = shownBy(*inspector);
+    QCOMPARE(shown.device.deviceType, QStringLiteral("Phidget"));
+    QCOMPARE(shown.device.deviceId, rack->deviceNumber());
+    QCOMPARE(shown.channelID, 4);
+    QCOMPARE(shown.channelType, 5);
+    QCOMPARE(fixture.valueChanges, 1);
+    QCOMPARE(label(*inspector), QStringLiteral("Rack/In B"));
+
+    // No channel yet: the first device, no channel; OK leaves the property alone.
+    inspector->setNodeData(PhidgetChannelData(6, -1));
+    onModal<PhidgetChannelPickerDialog>([](PhidgetChannelPickerDialog *picker) {
+        QCOMPARE(picker->findChild<QListWidget *>("devices")->currentRow(), 0);
+        auto *channels = picker->findChild<QTableView *>("channels");
+        QCOMPARE(ids(channels->model()), QList<int>({2}));
+        QVERIFY(!channels->currentIndex().isValid());
+        press(picker);
+    });
+    fixture.valueChanges = 0;
+    inspector->findChild<QPushButton *>("changeButton")->click();
+    QCOMPARE(fixture.valueChanges, 0);
+    QCOMPARE(shownBy(*inspector).channelID, -1);
+
+    Fixture empty;
+    for (Show *show : {&empty.show, static_cast<Show *>(nullptr)}) {
+        PhidgetChannelPickerDialog picker(show, 1, 1, 5);
+        QCOMPARE(picker.findChild<QListWidget *>("devices")->count(), 0);
+        QCOMPARE(picker.findChild<QTableView *>("channels")->model()->rowCount(), 0);
+    }
+}
+
+void TestPhidgetUi::inspectorLabelsAndClear()
+{
+    Fixture fixture;
+    PhidgetDevice *rack
+        = fixture.addDevice("Rack", {{2, channel("Out", 6)}, {9, channel("Wheel", 8)}});
+    auto inspector = fixture.inspector();
+    QCOMPARE(inspector->size(), QSize(140, 16));
+    inspector->setNodeData(designate(rack, 2, 6));
+    QCOMPARE(label(*inspector), QStringLiteral("Rack/Out"));
+    QCOMPARE(fixture.valueChanges, 1);
+    QCOMPARE(fixture.lastChannelId, 2);
+    QVERIFY(!fixture.lastDragging);
+
+    PhidgetDeviceConfig config = rack->config();
+    config.channels.remove(2); // as the setup dialog's delete does
+    rack->setConfig(config);
+    inspector->setNodeData(designate(rack, 2, 6));
+    QCOMPARE(label(*inspector), QStringLiteral("Rack/Invalid Channel"));
+    inspector->setNodeData(BoolData(true)); // another kind: ignored
+    QCOMPARE(fixture.valueChanges, 2);
+
+    inspector->setNodeData(designate(rack, 9, 8));
+    inspector->findChild<QPushButton *>("clearButton")->click();
+    QCOMPARE(label(*inspector), QStringLiteral("Invalid Device"));
+    QCOMPARE(fixture.valueChanges, 4);
+    QCOMPARE(fixture.lastChannelId, -1);
+    const PhidgetChannelData shown = shownBy(*inspector);
+    QCOMPARE(shown.channelType, 8); // the encoder node still filters encoders
+    QCOMPARE(shown.device.deviceId, -1);
+    QVERIFY(shown.device.deviceType.isEmpty());
+}
+
+QTEST_MAIN(TestPhidgetUi)
+#include "tst_phidget_ui.moc"
