@@ -408,7 +408,8 @@ public:
 
     void ensureDispatcher()
     {
-        if (m_dispatcher.joinable())
+        // Once stopped at exit it stays stopped: later events are never delivered.
+        if (m_stopping || m_dispatcher.joinable())
             return;
         m_dispatcher = std::thread([this] { dispatchLoop(); });
         m_dispatcherId = m_dispatcher.get_id();
@@ -1408,6 +1409,8 @@ int lmsim_phidget_wait_idle(int timeoutMs)
     Lock lock(s.m_mutex);
     if (s.onDispatcher())
         return EPHIDGET_BUSY;
+    if (s.m_stopping)
+        return EPHIDGET_CLOSED; // the process is exiting
     const bool idle = s.m_idleCv.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
         [&] { return s.m_queue.empty() && !s.m_inCallback; });
     return idle ? EPHIDGET_OK : EPHIDGET_TIMEOUT;

@@ -101,7 +101,8 @@ int lmsim_phidget_log_clear(void);
 int lmsim_phidget_reset(void);
 
 /* Waits until every queued callback has been delivered. EPHIDGET_TIMEOUT after timeoutMs,
- * EPHIDGET_BUSY when called from a callback. */
+ * EPHIDGET_BUSY when called from a callback, EPHIDGET_CLOSED once the library is shutting down at
+ * process exit. */
 int lmsim_phidget_wait_idle(int timeoutMs);
 
 /* 1 when the channel handle is attached, 0 when not, -1 when it is not a live handle. */
