@@ -5,10 +5,6 @@
 
 #include <Show.h>
 
-namespace {
-constexpr int s_columnWidths[PhidgetChannelsModel::s_columnCount] = {120, 80, 80, 80, 200};
-}
-
 PhidgetChannelProxyModel::PhidgetChannelProxyModel(int32_t acceptedType, QObject *parent)
     : QSortFilterProxyModel(parent)
     , m_acceptedType(acceptedType)
@@ -99,7 +95,7 @@ void PhidgetChannelPickerDialog::onDeviceChanged()
         previous->deleteLater();
     // A new source model resets the header's sections.
     for (int column = 0; column < PhidgetChannelsModel::s_columnCount; ++column)
-        m_ui.channels->setColumnWidth(column, s_columnWidths[column]);
+        m_ui.channels->setColumnWidth(column, PhidgetChannelsModel::s_columnWidths[column]);
 }
 
 void PhidgetChannelPickerDialog::onConfirm()

@@ -28,7 +28,8 @@ private:
 
 // Lets the user pick one of the show's Phidget devices, then one of its channels of the
 // accepted type. After an accepted exec(), selectedChannel() holds the choice, or
-// nothing when the user confirmed without choosing a channel.
+// nothing when the user confirmed without choosing a channel. GUI thread only; it reads
+// the devices' configurations, which change on that thread alone.
 class PhidgetChannelPickerDialog : public QDialog
 {
     Q_OBJECT

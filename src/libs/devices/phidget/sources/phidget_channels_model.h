@@ -17,6 +17,8 @@ class PhidgetChannelsModel : public QAbstractTableModel
 public:
     enum Column { NameColumn, HubPortColumn, ChannelColumn, VintDigitalColumn, TypeColumn };
     static constexpr int s_columnCount = 5;
+    // Pixel widths that the setup dialog and the picker give the columns.
+    static constexpr int s_columnWidths[s_columnCount] = {120, 80, 80, 80, 200};
 
     explicit PhidgetChannelsModel(const PhidgetChannelMap &channels, QObject *parent = nullptr);
 

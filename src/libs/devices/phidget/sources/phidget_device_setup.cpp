@@ -11,10 +11,6 @@
 
 #include <limits>
 
-namespace {
-constexpr int s_columnWidths[PhidgetChannelsModel::s_columnCount] = {120, 80, 80, 80, 200};
-}
-
 PhidgetDeviceSetup::PhidgetDeviceSetup(PhidgetDevice *device, QWidget *parent)
     : QDialog(parent)
     , m_device(device)
@@ -56,7 +52,7 @@ PhidgetDeviceSetup::PhidgetDeviceSetup(PhidgetDevice *device, QWidget *parent)
     channelsTable->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     channelsTable->setSortingEnabled(true);
     for (int column = 0; column < PhidgetChannelsModel::s_columnCount; ++column)
-        channelsTable->setColumnWidth(column, s_columnWidths[column]);
+        channelsTable->setColumnWidth(column, PhidgetChannelsModel::s_columnWidths[column]);
 
     connect(addChannelButton, &QPushButton::clicked, this, &PhidgetDeviceSetup::onAddChannel);
     connect(deleteChannelButton, &QPushButton::clicked, this, &PhidgetDeviceSetup::onDeleteChannel);

@@ -9,7 +9,8 @@ class PhidgetDevice;
 class QSortFilterProxyModel;
 
 // Edits a Phidget device's name, board, server and channels. Nothing reaches the
-// device until apply(), which the caller runs after the dialog was accepted.
+// device until apply(), which the caller runs after the dialog was accepted. GUI thread
+// only, like the device it edits.
 class PhidgetDeviceSetup : public QDialog, public Ui::PhidgetDeviceSetup
 {
     Q_OBJECT
