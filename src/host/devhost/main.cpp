@@ -1,6 +1,7 @@
 // lm_devhost: loads the device plug-ins and a show, and runs the show with one
 // host instance per producer and media server.
 #include "DevHost.h"
+#include "DevHostGui.h"
 #include "INodeController.h"
 #include "NodeGraph.h"
 
@@ -59,7 +60,11 @@ void listRegistry(QTextStream &out, const HostRegistry &registry)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // --gui needs a QApplication, made before anything else of Qt.
+    const std::unique_ptr<QCoreApplication> application = DevHostGui::createApplication(argc, argv);
+    if (!application)
+        return ExitUsage;
+    QCoreApplication &app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("lm_devhost"));
 
     QCommandLineParser parser;
@@ -92,9 +97,15 @@ int main(int argc, char *argv[])
         QStringLiteral("file"));
     const QCommandLineOption virtualTimeOption(QStringLiteral("virtual-time"),
         QStringLiteral("Advance time tick by tick without waiting for the clock."));
+    const QCommandLineOption tracePhidgetOption(QStringLiteral("trace-phidget22"),
+        QStringLiteral("Also print the calls that reach the Phidget22 simulation."));
     parser.addOptions({pluginsOption, forOption, saveOption, logOption, logModeOption, tickOption,
-        traceSyncOption, listOption, scriptOption, virtualTimeOption});
+        traceSyncOption, listOption, scriptOption, virtualTimeOption, tracePhidgetOption});
+    DevHostGui::addOptions(parser);
     parser.process(app);
+    DevHostGui::Options gui;
+    if (QString error; !DevHostGui::readOptions(parser, &gui, &error))
+        return usageError(error);
 
     const QStringList positional = parser.positionalArguments();
     const bool listOnly = parser.isSet(listOption);
@@ -144,6 +155,8 @@ int main(int argc, char *argv[])
     int exitCode = ExitOk;
     {
         DevHost host(out);
+        if (gui.enabled)
+            DevHostGui::prepareHost(host);
         const bool explicitPlugins = parser.isSet(pluginsOption);
         const QString pluginDir = explicitPlugins
             ? parser.value(pluginsOption)
@@ -184,7 +197,8 @@ int main(int argc, char *argv[])
                                 << Qt::endl;
             exitCode = ExitUsage;
         }
-        if (exitCode == ExitOk && parser.isSet(saveOption)) {
+        // With --gui the show is saved when the window's run ends, with its changes.
+        if (exitCode == ExitOk && parser.isSet(saveOption) && !gui.enabled) {
             if (!host.saveShow(parser.value(saveOption), &error)) {
                 QTextStream(stderr) << "lm_devhost: " << error << Qt::endl;
                 exitCode = ExitSave;
@@ -193,14 +207,24 @@ int main(int argc, char *argv[])
             }
         }
         const bool run = exitCode == ExitOk && !positional.isEmpty()
-            && (seconds >= 0 || !parser.isSet(saveOption));
+            && (seconds >= 0 || !parser.isSet(saveOption) || gui.enabled);
         if (run) {
             if (parser.isSet(traceSyncOption))
                 host.traceSync();
+            QString reason;
+            if (parser.isSet(tracePhidgetOption) && !host.boards().available(&reason))
+                out << "warning: --trace-phidget22: " << reason << Qt::endl;
+            host.tracePhidgetCalls(parser.isSet(tracePhidgetOption));
             host.setVirtualTime(parser.isSet(virtualTimeOption));
             host.setRunLength(seconds >= 0 ? std::llround(seconds * 1000.0) : -1);
-            QObject::connect(&host, &DevHost::finished, &app, &QCoreApplication::quit);
+            // A window stays open after its script, until closed or --for ends.
+            if (!gui.enabled || seconds >= 0)
+                QObject::connect(&host, &DevHost::finished, &app, &QCoreApplication::quit);
             host.start(tickMs);
+            std::unique_ptr<DevHostGui::Session> window;
+            if (gui.enabled)
+                window = std::make_unique<DevHostGui::Session>(
+                    host, gui, parser.value(saveOption), out);
             app.exec();
             host.stop();
             out << "stopped" << Qt::endl;
@@ -208,6 +232,10 @@ int main(int argc, char *argv[])
                 out << line << Qt::endl;
             if (!host.expectationsMet())
                 exitCode = ExitExpectations;
+            if (window && !window->finish(&error)) {
+                QTextStream(stderr) << "lm_devhost: " << error << Qt::endl;
+                exitCode = ExitSave;
+            }
         }
     }
     if (logger) {

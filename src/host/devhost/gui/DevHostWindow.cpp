@@ -1,0 +1,119 @@
+#include "DevHostWindow.h"
+
+#include "DevHost.h"
+#include "InstancePage.h"
+#include "Show.h"
+#include "ShowEditor.h"
+#include "ui_DevHostWindow.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QMessageBox>
+
+DevHostWindow::DevHostWindow(DevHost &host, QWidget *parent)
+    : QMainWindow(parent)
+    , m_ui(std::make_unique<Ui::DevHostWindow>())
+    , m_host(host)
+    , m_editor(new ShowEditor(host, this))
+{
+    m_ui->setupUi(this);
+    const QString showName = host.showFile().showName();
+    setWindowTitle(
+        showName.isEmpty() ? tr("lm_devhost[*]") : tr("%1 - lm_devhost[*]").arg(showName));
+    m_editor->setMainWindow(this);
+    m_editor->setActive();
+
+    for (const std::unique_ptr<Show> &show : host.instances()) {
+        auto *page = new InstancePage(*m_editor, *show, host.registry(), m_ui->instanceTabs);
+        m_ui->instanceTabs->addTab(page, show->instanceName());
+        m_pages.append(page);
+    }
+    connect(m_ui->instanceTabs, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index >= 0 && index < m_pages.size())
+            m_editor->setEditedShow(m_pages[index]->show());
+    });
+    if (!m_pages.isEmpty())
+        m_editor->setEditedShow(m_pages.first()->show());
+
+    connect(m_editor, &ShowEditor::modifiedChanged, this, &QWidget::setWindowModified);
+    connect(m_editor, &ShowEditor::deviceChanged, this, [this](const QString &type, int number) {
+        m_ui->mainStatusBar->showMessage(
+            tr("%1 #%2 set up on every instance").arg(type).arg(number), 5000);
+    });
+    connect(m_ui->actionSave, &QAction::triggered, this, &DevHostWindow::onSave);
+    connect(m_ui->actionSaveAs, &QAction::triggered, this, &DevHostWindow::onSaveAs);
+    connect(m_ui->actionQuit, &QAction::triggered, this, &QWidget::close);
+    m_ui->mainStatusBar->showMessage(tr("%n instance(s) running", nullptr, int(m_pages.size())));
+}
+
+DevHostWindow::~DevHostWindow() = default;
+
+InstancePage *DevHostWindow::page(const QString &instanceName) const
+{
+    for (InstancePage *page : m_pages) {
+        if (page->show() && page->show()->instanceName() == instanceName)
+            return page;
+    }
+    return nullptr;
+}
+
+InstancePage *DevHostWindow::currentPage() const
+{
+    return qobject_cast<InstancePage *>(m_ui->instanceTabs->currentWidget());
+}
+
+void DevHostWindow::setCurrentPage(InstancePage *page)
+{
+    if (page)
+        m_ui->instanceTabs->setCurrentWidget(page);
+}
+
+void DevHostWindow::setSavePath(const QString &path)
+{
+    m_savePath = path;
+}
+
+bool DevHostWindow::saveTo(const QString &path, QString *error)
+{
+    if (!m_host.saveShow(path, error))
+        return false;
+    m_editor->setModified(false);
+    m_ui->mainStatusBar->showMessage(tr("Saved %1").arg(path), 5000);
+    return true;
+}
+
+bool DevHostWindow::onSave()
+{
+    if (m_savePath.isEmpty())
+        return onSaveAs();
+    QString error;
+    if (saveTo(m_savePath, &error))
+        return true;
+    QMessageBox::warning(this, tr("Save"), error);
+    return false;
+}
+
+bool DevHostWindow::onSaveAs()
+{
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Save show"), m_savePath, tr("Show files (*.xml);;All files (*)"));
+    if (path.isEmpty())
+        return false;
+    m_savePath = path;
+    return onSave();
+}
+
+void DevHostWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_savesOnExit || !m_editor->isModified()) {
+        event->accept();
+        return;
+    }
+    const QMessageBox::StandardButton answer
+        = QMessageBox::question(this, tr("Quit"), tr("The show has unsaved changes."),
+            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Cancel || (answer == QMessageBox::Save && !onSave()))
+        event->ignore();
+    else
+        event->accept();
+}

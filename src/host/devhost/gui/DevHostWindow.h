@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+
+#include <memory>
+
+class DevHost;
+class InstancePage;
+class ShowEditor;
+
+namespace Ui {
+class DevHostWindow;
+}
+
+// The window of a running show: one tab per host instance. File > Save writes the
+// show with what the dialogs and editors changed. GUI thread only.
+class DevHostWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit DevHostWindow(DevHost &host, QWidget *parent = nullptr);
+    ~DevHostWindow() override;
+
+    ShowEditor &editor() const { return *m_editor; }
+    const QList<InstancePage *> &pages() const { return m_pages; }
+    InstancePage *page(const QString &instanceName) const;
+    InstancePage *currentPage() const;
+    void setCurrentPage(InstancePage *page);
+
+    // Where File > Save writes; empty: Save asks for a file.
+    QString savePath() const { return m_savePath; }
+    void setSavePath(const QString &path);
+    // Changes are saved on exit anyway (--save): closing does not ask about them.
+    void setSavesOnExit(bool saves) { m_savesOnExit = saves; }
+    // Writes the show to `path`; on success the window is no longer modified.
+    bool saveTo(const QString &path, QString *error);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    bool onSave();
+    bool onSaveAs();
+
+    std::unique_ptr<Ui::DevHostWindow> m_ui;
+    DevHost &m_host;
+    ShowEditor *m_editor;
+    QList<InstancePage *> m_pages;
+    QString m_savePath;
+    bool m_savesOnExit = false;
+};

@@ -1,0 +1,91 @@
+#include "InstancePage.h"
+
+#include "Device.h"
+#include "DeviceCard.h"
+#include "DeviceFactoryInterface.h"
+#include "HostRegistry.h"
+#include "NodeGraph.h"
+#include "NodeTableModel.h"
+#include "PropertyEditor.h"
+#include "Show.h"
+#include "ui_InstancePage.h"
+
+#include <QHeaderView>
+#include <QSortFilterProxyModel>
+
+InstancePage::InstancePage(
+    ShowEditor &editor, Show &show, const HostRegistry &registry, QWidget *parent)
+    : QWidget(parent)
+    , m_ui(std::make_unique<Ui::InstancePage>())
+    , m_show(&show)
+{
+    m_ui->setupUi(this);
+    setObjectName(QStringLiteral("instance_%1").arg(show.instanceName()));
+    const QString role = show.appMode() == Show::ProducerMode
+        ? tr("producer")
+        : tr("media server %1").arg(show.localMediaServerId());
+    m_ui->instanceLabel->setText(tr("<b>%1</b>: %2%3")
+                                     .arg(show.instanceName().toHtmlEscaped(), role,
+                                         show.isMaster() ? tr(", master") : QString()));
+
+    const QList<Device *> devices = show.allDevices();
+    for (Device *device : devices) {
+        DeviceFactoryInterface *factory = registry.deviceFactory(device->typeName());
+        auto *card = new DeviceCard(editor, show, *device,
+            factory ? factory->deviceIcon() : QIcon(), m_ui->devicesContents);
+        // Before the spacer that keeps the cards at the top.
+        m_ui->devicesLayout->insertWidget(m_ui->devicesLayout->count() - 1, card);
+        m_cards.append(card);
+    }
+    if (devices.isEmpty()) {
+        auto *none = new QLabel(tr("This show has no devices."), m_ui->devicesContents);
+        none->setEnabled(false);
+        m_ui->devicesLayout->insertWidget(0, none);
+    }
+
+    m_model = new NodeTableModel(show, show.graph().registry(), this);
+    m_proxy = new QSortFilterProxyModel(this);
+    m_proxy->setSourceModel(m_model);
+    m_ui->nodesView->setModel(m_proxy);
+    m_ui->nodesView->sortByColumn(NodeTableModel::IdColumn, Qt::AscendingOrder);
+    m_ui->nodesView->horizontalHeader()->setSectionResizeMode(
+        NodeTableModel::IdColumn, QHeaderView::ResizeToContents);
+    m_ui->nodesView->setColumnWidth(NodeTableModel::NameColumn, 160);
+    m_ui->nodesView->setColumnWidth(NodeTableModel::TypeColumn, 150);
+    m_ui->nodesView->setColumnWidth(NodeTableModel::OutputsColumn, 260);
+
+    m_properties = new PropertyEditor(editor, show, m_ui->propertiesArea);
+    m_ui->propertiesArea->setWidget(m_properties);
+    connect(m_ui->nodesView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+        &InstancePage::onCurrentRowChanged);
+
+    m_ui->horizontalSplitter->setStretchFactor(0, 1);
+    m_ui->horizontalSplitter->setStretchFactor(1, 2);
+    m_ui->nodeSplitter->setStretchFactor(0, 3);
+    m_ui->nodeSplitter->setStretchFactor(1, 2);
+}
+
+InstancePage::~InstancePage() = default;
+
+QTableView *InstancePage::nodeView() const
+{
+    return m_ui->nodesView;
+}
+
+bool InstancePage::selectNode(int nodeId)
+{
+    const int row = m_model->rowOfNode(nodeId);
+    if (row < 0)
+        return false;
+    const QModelIndex index = m_proxy->mapFromSource(m_model->index(row, 0));
+    m_ui->nodesView->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_ui->nodesView->scrollTo(index);
+    return true;
+}
+
+void InstancePage::onCurrentRowChanged(const QModelIndex &current)
+{
+    m_properties->showNode(
+        current.isValid() ? current.data(NodeTableModel::NodeIdRole).toInt() : -1);
+}

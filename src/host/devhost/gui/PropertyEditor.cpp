@@ -1,0 +1,117 @@
+#include "PropertyEditor.h"
+
+#include "DevHost.h"
+#include "INodeController.h"
+#include "INodeDataWidget.h"
+#include "NodeGraph.h"
+#include "NodeTypeRegistry.h"
+#include "Show.h"
+#include "ShowEditor.h"
+
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+
+PropertyEditor::PropertyEditor(ShowEditor &editor, Show &show, QWidget *parent)
+    : QWidget(parent)
+    , m_editor(editor)
+    , m_show(&show)
+    , m_layout(new QFormLayout(this))
+    , m_title(new QLabel(this))
+{
+    m_title->setObjectName(QStringLiteral("propertyTitle"));
+    m_layout->addRow(m_title);
+    m_layout->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    // A change made in another instance's tab shows here too.
+    connect(&editor, &ShowEditor::propertyChanged, this, &PropertyEditor::reload);
+    showNode(-1);
+}
+
+INodeDataWidget *PropertyEditor::dataWidget(int index) const
+{
+    return index >= 0 && size_t(index) < m_rows.size() ? m_rows[size_t(index)].widget.data()
+                                                       : nullptr;
+}
+
+void PropertyEditor::clear()
+{
+    while (m_layout->rowCount() > 1)
+        m_layout->removeRow(1);
+    m_rows.clear();
+}
+
+void PropertyEditor::showNode(int nodeId)
+{
+    clear();
+    Node *node = m_show ? m_show->graph().node(nodeId) : nullptr;
+    INodeController *controller = node ? node->controller() : nullptr;
+    m_nodeId = controller ? nodeId : -1;
+    if (!controller) {
+        m_title->setText(tr("Select a node to see its properties."));
+        return;
+    }
+    m_title->setText(tr("<b>Node %1</b> %2").arg(nodeId).arg(node->name().toHtmlEscaped()));
+    const NodeTypeRegistry &registry = m_show->graph().registry();
+    const PropertySlotDescriptors &slotList = controller->propertySlots();
+    for (size_t i = 0; i < slotList.size(); ++i) {
+        const int index = int(i);
+        const QString label = QString::fromStdString(slotList[i].name);
+        const ANodeData *value = i < controller->propertyValues().size()
+            ? controller->propertyValues()[i].get()
+            : nullptr;
+        Row row;
+        const DataWidgetFactory factory = registry.dataWidgetFactories.value(slotList[i].type);
+        if (value && factory)
+            row.widget = factory(this);
+        if (row.widget) {
+            row.widget->setObjectName(QStringLiteral("property%1").arg(index));
+            m_loading = true;
+            row.widget->setNodeData(*value);
+            m_loading = false;
+            // Direct: the widget emits on the GUI thread, with a reference that lives
+            // only as long as the emission. Values while dragging are applied too, so
+            // that the show follows the drag.
+            connect(row.widget, &INodeDataWidget::valueChanged, this,
+                [this, index](const ANodeData &data, bool) { onValueChanged(index, data); });
+            m_layout->addRow(label, row.widget);
+        } else {
+            row.text = new QLineEdit(DevHost::describe(value), this);
+            row.text->setObjectName(QStringLiteral("property%1").arg(index));
+            row.text->setReadOnly(true);
+            m_layout->addRow(label, row.text);
+        }
+        m_rows.push_back(row);
+    }
+    if (slotList.empty())
+        m_layout->addRow(new QLabel(tr("This node has no properties."), this));
+}
+
+void PropertyEditor::onValueChanged(int index, const ANodeData &value)
+{
+    if (m_loading || m_nodeId < 0)
+        return;
+    // Editors in the other tabs are given the new value, this one not: its widget is
+    // still inside its own announcement.
+    m_loading = true;
+    m_editor.setProperty(m_nodeId, index, value);
+    m_loading = false;
+}
+
+void PropertyEditor::reload(int nodeId, int index)
+{
+    if (m_loading || nodeId != m_nodeId || index < 0 || size_t(index) >= m_rows.size())
+        return;
+    Node *node = m_show ? m_show->graph().node(nodeId) : nullptr;
+    INodeController *controller = node ? node->controller() : nullptr;
+    if (!controller || size_t(index) >= controller->propertyValues().size())
+        return;
+    const ANodeData *value = controller->propertyValues()[size_t(index)].get();
+    Row &row = m_rows[size_t(index)];
+    if (row.widget && value) {
+        m_loading = true;
+        row.widget->setNodeData(*value);
+        m_loading = false;
+    } else if (row.text) {
+        row.text->setText(DevHost::describe(value));
+    }
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "Show.h"
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+class ANodeData;
+class DevHost;
+class Device;
+
+// What the window changes in a running show. A change made on one instance's copy
+// reaches the same device or node on every copy, as the application distributes an
+// edited show, so that the copies stay alike and saving (the producer's copy) keeps it.
+// GUI thread only, like the shows it edits.
+class ShowEditor : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ShowEditor(DevHost &host, QObject *parent = nullptr);
+    ~ShowEditor() override;
+
+    // Replaces the host's callbacks with ones that ask the active editor (the
+    // window's): the show being edited and the window. Before the plug-ins are loaded,
+    // as each plug-in keeps the record it was given.
+    static void installCallbacks(DevHost &host);
+    static ShowEditor *active();
+    void setActive();
+
+    DevHost &host() const { return m_host; }
+    // The instance whose copy the user edits now: descriptors chosen in editors are
+    // resolved there. Null until set; then the producer when that copy goes away.
+    Show *editedShow() const;
+    void setEditedShow(Show *show);
+    QWidget *mainWindow() const { return m_mainWindow; }
+    void setMainWindow(QWidget *window) { m_mainWindow = window; }
+
+    // The devices have been started: a device changed by its dialog is started again.
+    void setRunning(bool running) { m_running = running; }
+    bool isRunning() const { return m_running; }
+
+    // Runs the device's setup dialog; when accepted, the device's configuration goes to
+    // its copies on the other instances and each copy that was running is started again.
+    bool setupDevice(Show *show, Device *device, QWidget *parent);
+    // Copies the value into property `index` of node `nodeId` on every instance and
+    // announces it to each controller. False when the node, the index or the kind of
+    // value does not match.
+    bool setProperty(int nodeId, int index, const ANodeData &value);
+
+    bool isModified() const { return m_modified; }
+    void setModified(bool modified);
+
+signals:
+    void deviceChanged(const QString &typeName, int number);
+    void propertyChanged(int nodeId, int index);
+    void modifiedChanged(bool modified);
+
+private:
+    DevHost &m_host;
+    QPointer<Show> m_editedShow;
+    QPointer<QWidget> m_mainWindow;
+    bool m_running = false;
+    bool m_modified = false;
+};

@@ -1,0 +1,272 @@
+// The window of lm_devhost --gui over a running show, with a device type and node type
+// of the test's own and offscreen drawing.
+#include "DevHost.h"
+#include "DevHostWindow.h"
+#include "DeviceCard.h"
+#include "DeviceFactoryInterface.h"
+#include "INodeDataWidget.h"
+#include "IShowNodeController.h"
+#include "InstancePage.h"
+#include "NodeGraph.h"
+#include "NodeTableModel.h"
+#include "PropertyEditor.h"
+#include "Show.h"
+#include "ShowEditor.h"
+
+#include <QFile>
+#include <QIODevice>
+#include <QImage>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <XmlWriter.h>
+
+namespace {
+
+const QUuid probeType = QUuid::fromString(u"0c1d2e3f-4a5b-4c6d-8e7f-901234567801");
+
+// Set up without a dialog; counts its starts.
+class ProbeDevice : public Device
+{
+public:
+    explicit ProbeDevice(bool onMaster)
+        : Device(onMaster)
+    {
+        m_typeName = QStringLiteral("Probe");
+    }
+    void readDom(const QDomElement &e) override
+    {
+        readDomBase(e, 1);
+        setting = e.attribute(QStringLiteral("setting"));
+    }
+    void writeXml(XmlWriter &w) override
+    {
+        XMLNodeBaseBegin(w, 1);
+        w.attribute(QStringLiteral("setting"), setting);
+        XMLNodeBaseEnd(w);
+    }
+    void init() override { ++inits; }
+    bool showSetupDialog(QWidget *) override
+    {
+        setting = QStringLiteral("from the dialog");
+        return true;
+    }
+    bool isActiveOnMasterOnly() const override { return false; }
+    QString setting;
+    int inits = 0;
+};
+
+// An integer output that counts the announced property changes, and an integer property.
+class ProbeController : public IShowNodeController
+{
+public:
+    explicit ProbeController(Node &node)
+        : IShowNodeController(probeType, node, false)
+    { }
+    const OutputSlotDescriptors &outputSlots() const override
+    {
+        static const OutputSlotDescriptors list {{"Changes", IntDataTypeId, 0}};
+        return list;
+    }
+    const PropertySlotDescriptors &propertySlots() const override
+    {
+        static const PropertySlotDescriptors list {
+            {"Step", IntDataTypeId, 0, std::make_shared<IntData>(1), 0}};
+        return list;
+    }
+    void onPropertyChanged(int index) override
+    {
+        auto *out = outputData<IntData>(0);
+        out->value += 1;
+        out->defined = true;
+        lastIndex = index;
+    }
+    int lastIndex = -1;
+};
+
+// Like the Phidget inspector, it announces a value it is given.
+class ProbeWidget : public INodeDataWidget
+{
+public:
+    using INodeDataWidget::INodeDataWidget;
+    void setNodeData(const ANodeData &v) override
+    {
+        value = static_cast<const IntData &>(v).value;
+        emit valueChanged(v, false);
+    }
+    void getNodeData(ANodeData &out) const override { static_cast<IntData &>(out).value = value; }
+    int value = 0;
+};
+
+class ProbeFactory : public DeviceFactoryInterface
+{
+public:
+    Device *createDevice(bool onMaster) override { return new ProbeDevice(onMaster); }
+    QString deviceType() const override { return QStringLiteral("Probe"); }
+    QString deviceDisplayName() const override { return deviceType(); }
+    QIcon deviceIcon() const override { return QIcon(); }
+    const NodeTypeRegistry &nodeTypeRegistry(const HostCallbacks &c) override
+    {
+        callbacks = c;
+        registry.controllerFactories.insert(probeType, [](Node &node) -> INodeController * {
+            auto *controller = new ProbeController(node);
+            controller->initValues();
+            return controller;
+        });
+        registry.controllerNames.insert(probeType, "Probe node");
+        registry.dataWidgetFactories.insert(
+            IntDataTypeId, [](QWidget *parent) { return new ProbeWidget(parent); });
+        return registry;
+    }
+    NodeTypeRegistry registry;
+    HostCallbacks callbacks;
+};
+
+const char *const show = R"(<lumoraShow version="1" name="Gui">
+  <instances><producer/><mediaServer id="1" name="Left" address="127.0.0.1">
+    <output id="0" name="Main"/></mediaServer></instances>
+  <devices><device type="Probe" id="1" name="P" setting="loaded"/></devices>
+  <nodes><node id="3" type="0c1d2e3f-4a5b-4c6d-8e7f-901234567801" name="probe"/></nodes>
+</lumoraShow>)";
+
+ProbeController *probeOn(const Show *s)
+{
+    return static_cast<ProbeController *>(s->graph().node(3)->controller());
+}
+
+} // namespace
+
+class TestDevhostGui : public QObject
+{
+    Q_OBJECT
+
+    QString m_out;
+    QTextStream m_stream {&m_out};
+    ProbeFactory m_factory;
+    std::unique_ptr<DevHost> m_host;
+    std::unique_ptr<DevHostWindow> m_window;
+
+private slots:
+    void init()
+    {
+        m_host = std::make_unique<DevHost>(m_stream);
+        ShowEditor::installCallbacks(*m_host);
+        QVERIFY(m_host->registry().addFactory(&m_factory, QStringLiteral("probe")));
+        QString error;
+        QVERIFY2(m_host->loadShowText(show, &error), qPrintable(error));
+        m_host->start(1000);
+        m_window = std::make_unique<DevHostWindow>(*m_host);
+        m_window->editor().setRunning(true);
+        m_window->show();
+    }
+    void cleanup()
+    {
+        m_window.reset();
+        m_host.reset();
+    }
+
+    void listsInstancesDevicesAndLiveNodes()
+    {
+        QCOMPARE(m_window->pages().size(), 2);
+        InstancePage *left = m_window->page(QStringLiteral("Left"));
+        QVERIFY(left);
+        QCOMPARE(left->deviceCards().size(), 1);
+        QCOMPARE(left->deviceCards().first()->device(),
+            left->show()->findDevice(QStringLiteral("Probe"), 1));
+        NodeTableModel *model = left->nodeModel();
+        QCOMPARE(model->rowCount(), 1);
+        QCOMPARE(model->index(0, NodeTableModel::TypeColumn).data().toString(),
+            QStringLiteral("Probe node"));
+        const QModelIndex outputs = model->index(0, NodeTableModel::OutputsColumn);
+        // Loading announced the property once.
+        QCOMPARE(outputs.data().toString(), QStringLiteral("Changes = 1"));
+        probeOn(left->show())->outputData<IntData>(0)->value = 41;
+        m_host->evaluateAll();
+        QCOMPARE(outputs.data().toString(), QStringLiteral("Changes = 41"));
+    }
+
+    void propertyEditorReachesEveryCopyAndIsSaved()
+    {
+        InstancePage *left = m_window->page(QStringLiteral("Left"));
+        m_window->setCurrentPage(left);
+        // The plug-ins resolve descriptors in the show of the tab being edited.
+        QCOMPARE(m_factory.callbacks.currentShow(), left->show());
+        QVERIFY(left->selectNode(3));
+        m_window->pages().first()->selectNode(3);
+        auto *widget = static_cast<ProbeWidget *>(left->propertyEditor()->dataWidget(0));
+        QVERIFY(widget);
+        QCOMPARE(widget->value, 1);
+        // Showing the value announced nothing to the node.
+        QCOMPARE(probeOn(left->show())->outputData<IntData>(0)->value, 1);
+        QVERIFY(!m_window->isWindowModified());
+
+        IntData seven(7);
+        emit widget->valueChanged(seven, false);
+        for (const auto &s : m_host->instances()) {
+            QCOMPARE(probeOn(s.get())->propertyData<IntData>(0)->value, 7);
+            QCOMPARE(probeOn(s.get())->outputData<IntData>(0)->value, 2);
+            QCOMPARE(probeOn(s.get())->lastIndex, 0);
+        }
+        // The producer's tab shows the change too.
+        auto *other = static_cast<ProbeWidget *>(
+            m_window->pages().first()->propertyEditor()->dataWidget(0));
+        QCOMPARE(other->value, 7);
+        QVERIFY(m_window->isWindowModified());
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("saved.xml"));
+        QString error;
+        QVERIFY2(m_window->saveTo(path, &error), qPrintable(error));
+        QVERIFY(!m_window->isWindowModified());
+        DevHost reloaded(m_stream);
+        QVERIFY(reloaded.registry().addFactory(&m_factory, QStringLiteral("probe")));
+        QVERIFY2(reloaded.loadShow(path, &error), qPrintable(error));
+        QCOMPARE(probeOn(reloaded.instances().front().get())->propertyData<IntData>(0)->value, 7);
+    }
+
+    void deviceSetupReachesEveryCopyAndRestartsIt()
+    {
+        InstancePage *left = m_window->page(QStringLiteral("Left"));
+        left->deviceCards().first()->button()->click();
+        for (const auto &s : m_host->instances()) {
+            auto *device = static_cast<ProbeDevice *>(s->findDevice(QStringLiteral("Probe"), 1));
+            QCOMPARE(device->setting, QStringLiteral("from the dialog"));
+            QCOMPARE(device->inits, 2);
+        }
+        QVERIFY(m_host->showText().contains(QStringLiteral("setting=\"from the dialog\"")));
+    }
+
+    void guiNeedsADisplayOrOffscreen()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("empty.xml")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"(<lumoraShow version="1"/>)");
+        file.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        const QStringList common {
+            file.fileName(), QStringLiteral("--plugins"), dir.path(), QStringLiteral("--gui")};
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(LM_DEVHOST), common);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(process.readAllStandardError().contains("--gui needs a display"));
+
+        const QString shots = dir.filePath(QStringLiteral("shots"));
+        process.start(QStringLiteral(LM_DEVHOST),
+            common
+                + QStringList {QStringLiteral("--offscreen"), QStringLiteral("--screenshot"), shots,
+                    QStringLiteral("--for"), QStringLiteral("0.5")});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 0);
+        const QImage window(shots + QStringLiteral("/window.png"));
+        QVERIFY(window.width() >= 800 && window.height() >= 500);
+    }
+};
+
+QTEST_MAIN(TestDevhostGui)
+#include "tst_devhost_gui.moc"
