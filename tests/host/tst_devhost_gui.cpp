@@ -12,6 +12,7 @@
 #include "PropertyEditor.h"
 #include "Show.h"
 #include "ShowEditor.h"
+#include "TouchCanvas.h"
 
 #include <QFile>
 #include <QIODevice>
@@ -155,7 +156,7 @@ private slots:
         QVERIFY(m_host->registry().addFactory(&m_factory, QStringLiteral("probe")));
         QString error;
         QVERIFY2(m_host->loadShowText(show, &error), qPrintable(error));
-        m_host->start(1000);
+        m_host->start(50);
         m_window = std::make_unique<DevHostWindow>(*m_host);
         m_window->editor().setRunning(true);
         m_window->show();
@@ -235,6 +236,17 @@ private slots:
             QCOMPARE(device->inits, 2);
         }
         QVERIFY(m_host->showText().contains(QStringLiteral("setting=\"from the dialog\"")));
+    }
+
+    void canvasClickIsATouchStimulus()
+    {
+        QCOMPARE(m_window->canvases().size(), 1);
+        TouchCanvas *canvas = m_window->canvases().first();
+        // The output's 16:9 picture fills the widget below its title line.
+        canvas->resize(192, 108 + TouchCanvas::TitleHeight);
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(96, TouchCanvas::TitleHeight + 54));
+        QTRY_VERIFY2(m_out.contains(QStringLiteral("[Left] touch (960, 540) on output 0 \"Main\"")),
+            qPrintable(m_out));
     }
 
     void guiNeedsADisplayOrOffscreen()

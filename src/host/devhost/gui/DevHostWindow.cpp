@@ -4,10 +4,12 @@
 #include "InstancePage.h"
 #include "Show.h"
 #include "ShowEditor.h"
+#include "TouchCanvas.h"
 #include "ui_DevHostWindow.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QLocale>
 #include <QMessageBox>
 
 DevHostWindow::DevHostWindow(DevHost &host, QWidget *parent)
@@ -34,6 +36,8 @@ DevHostWindow::DevHostWindow(DevHost &host, QWidget *parent)
     });
     if (!m_pages.isEmpty())
         m_editor->setEditedShow(m_pages.first()->show());
+
+    buildWorld();
 
     connect(m_editor, &ShowEditor::modifiedChanged, this, &QWidget::setWindowModified);
     connect(m_editor, &ShowEditor::deviceChanged, this, [this](const QString &type, int number) {
@@ -71,6 +75,45 @@ void DevHostWindow::setCurrentPage(InstancePage *page)
 void DevHostWindow::setSavePath(const QString &path)
 {
     m_savePath = path;
+}
+
+void DevHostWindow::addWorldWidget(QWidget *widget)
+{
+    m_ui->worldEmptyLabel->hide();
+    // Before the spacer that keeps them to the left.
+    m_ui->worldLayout->insertWidget(m_ui->worldLayout->count() - 1, widget);
+}
+
+void DevHostWindow::buildWorld()
+{
+    for (const InstanceConfig &inst : m_host.showFile().instances()) {
+        for (const InstanceConfig::Output &output : inst.outputs) {
+            QString title = QStringLiteral("%1 / %2").arg(inst.name, output.name);
+            if (output.kind != 0)
+                title += tr(" (kind %1)").arg(output.kind);
+            // The show file gives no pixel size: the canvas's default stands for it.
+            auto *canvas = new TouchCanvas(
+                inst.mediaServerId, output.id, title, TouchCanvas::DefaultPixels, this);
+            connect(canvas, &TouchCanvas::touched, this, &DevHostWindow::onCanvasTouched);
+            addWorldWidget(canvas);
+            m_canvases.append(canvas);
+        }
+    }
+}
+
+void DevHostWindow::onCanvasTouched(int server, int output, const QPointF &pos)
+{
+    const auto number
+        = [](qreal v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); };
+    const QString command = QStringLiteral("touch server=%1 output=%2 x=%3 y=%4")
+                                .arg(server)
+                                .arg(output)
+                                .arg(number(pos.x()), number(pos.y()));
+    QString error;
+    if (m_host.pushStimulus(command, &error))
+        m_ui->mainStatusBar->showMessage(command, 3000);
+    else
+        m_ui->mainStatusBar->showMessage(tr("Touch refused: %1").arg(error), 5000);
 }
 
 bool DevHostWindow::saveTo(const QString &path, QString *error)

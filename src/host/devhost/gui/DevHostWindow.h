@@ -8,6 +8,7 @@
 class DevHost;
 class InstancePage;
 class ShowEditor;
+class TouchCanvas;
 
 namespace Ui {
 class DevHostWindow;
@@ -36,17 +37,25 @@ public:
     // Writes the show to `path`; on success the window is no longer modified.
     bool saveTo(const QString &path, QString *error);
 
+    // One per media server output: a click is a touch stimulus.
+    const QList<TouchCanvas *> &canvases() const { return m_canvases; }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     bool onSave();
     bool onSaveAs();
+    void buildWorld();
+    void addWorldWidget(QWidget *widget);
+    // Through the host's stimuli, as a scripted touch goes.
+    void onCanvasTouched(int server, int output, const QPointF &pos);
 
     std::unique_ptr<Ui::DevHostWindow> m_ui;
     DevHost &m_host;
     ShowEditor *m_editor;
     QList<InstancePage *> m_pages;
+    QList<TouchCanvas *> m_canvases;
     QString m_savePath;
     bool m_savesOnExit = false;
 };

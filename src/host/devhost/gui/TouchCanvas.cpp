@@ -1,0 +1,115 @@
+#include "TouchCanvas.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace {
+
+constexpr int fadeMs = 1500;
+
+} // namespace
+
+TouchCanvas::TouchCanvas(
+    int server, int output, const QString &title, QSize pixels, QWidget *parent)
+    : QWidget(parent)
+    , m_server(server)
+    , m_output(output)
+    , m_title(title)
+    , m_pixels(pixels.isValid() && !pixels.isEmpty() ? pixels : DefaultPixels)
+{
+    setObjectName(QStringLiteral("canvas_%1_%2").arg(server).arg(output));
+    setCursor(Qt::CrossCursor);
+    setToolTip(tr("Click to touch %1 (%2 × %3 pixels)")
+                   .arg(title)
+                   .arg(m_pixels.width())
+                   .arg(m_pixels.height()));
+    m_fade.setInterval(50);
+    connect(&m_fade, &QTimer::timeout, this, [this] {
+        if (m_sinceTouch.elapsed() > fadeMs)
+            m_fade.stop();
+        update();
+    });
+}
+
+QSize TouchCanvas::sizeHint() const
+{
+    return QSize(240, 135 + TitleHeight);
+}
+
+QSize TouchCanvas::minimumSizeHint() const
+{
+    return QSize(120, 68 + TitleHeight);
+}
+
+QRectF TouchCanvas::screenRect() const
+{
+    const QRectF area(0, TitleHeight, width(), height() - TitleHeight);
+    const qreal aspect = qreal(m_pixels.width()) / qreal(m_pixels.height());
+    QSizeF size(area.width(), area.width() / aspect);
+    if (size.height() > area.height())
+        size = QSizeF(area.height() * aspect, area.height());
+    QRectF rect(QPointF(), size);
+    rect.moveCenter(area.center());
+    return rect;
+}
+
+bool TouchCanvas::toPixels(const QPointF &widgetPos, QPointF *pixels) const
+{
+    const QRectF rect = screenRect();
+    if (rect.isEmpty() || !rect.contains(widgetPos))
+        return false;
+    // A tenth of a pixel is finer than any touch screen reports.
+    const auto tenth = [](qreal v) { return qRound64(v * 10) / 10.0; };
+    *pixels = QPointF(tenth((widgetPos.x() - rect.left()) / rect.width() * m_pixels.width()),
+        tenth((widgetPos.y() - rect.top()) / rect.height() * m_pixels.height()));
+    return true;
+}
+
+void TouchCanvas::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(QRectF(0, 0, width(), TitleHeight), Qt::AlignLeft | Qt::AlignVCenter,
+        QStringLiteral("%1  (%2×%3)").arg(m_title).arg(m_pixels.width()).arg(m_pixels.height()));
+
+    const QRectF rect = screenRect();
+    painter.fillRect(rect, QColor(24, 28, 36));
+    painter.setPen(QPen(QColor(90, 100, 120), 1));
+    painter.drawRect(rect.adjusted(0.5, 0.5, -0.5, -0.5));
+    // Thirds, as a guide for where a touch lands.
+    painter.setPen(QPen(QColor(50, 56, 70), 1, Qt::DotLine));
+    for (int i = 1; i < 3; ++i) {
+        const qreal x = rect.left() + rect.width() * i / 3.0;
+        const qreal y = rect.top() + rect.height() * i / 3.0;
+        painter.drawLine(QPointF(x, rect.top()), QPointF(x, rect.bottom()));
+        painter.drawLine(QPointF(rect.left(), y), QPointF(rect.right(), y));
+    }
+    if (m_sinceTouch.isValid() && m_sinceTouch.elapsed() <= fadeMs) {
+        const qreal fade = 1.0 - qreal(m_sinceTouch.elapsed()) / fadeMs;
+        const QPointF at(rect.left() + m_lastTouch.x() / m_pixels.width() * rect.width(),
+            rect.top() + m_lastTouch.y() / m_pixels.height() * rect.height());
+        QColor ring(255, 190, 60);
+        ring.setAlphaF(float(fade));
+        painter.setPen(QPen(ring, 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(at, 6 + 10 * (1 - fade), 6 + 10 * (1 - fade));
+        painter.setPen(ring);
+        painter.drawText(rect.adjusted(4, 2, -4, -2), Qt::AlignRight | Qt::AlignBottom,
+            QStringLiteral("%1, %2").arg(qRound(m_lastTouch.x())).arg(qRound(m_lastTouch.y())));
+    }
+}
+
+void TouchCanvas::mousePressEvent(QMouseEvent *event)
+{
+    QPointF pos;
+    if (event->button() != Qt::LeftButton || !toPixels(event->position(), &pos)) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    m_lastTouch = pos;
+    m_sinceTouch.start();
+    m_fade.start();
+    update();
+    emit touched(m_server, m_output, pos);
+}
