@@ -14,12 +14,10 @@
 #include <QDomElement>
 #include <QHostAddress>
 #include <QMetaType>
-#include <QMutex>
-#include <QMutexLocker>
-#include <QWaitCondition>
-
+#include <condition_variable>
 #include <limits>
 #include <map>
+#include <mutex>
 
 namespace {
 
@@ -93,13 +91,15 @@ struct ChannelContext
     int32_t channelId;
 };
 
-QMutex s_channelContextMutex;
+// std::mutex rather than QMutex: ThreadSanitizer sees its synchronisation even where Qt is
+// not instrumented.
+std::mutex s_channelContextMutex;
 // Everything below is guarded by s_channelContextMutex.
 QHash<int32_t, ChannelContext> s_channelContextRegistry;
 int32_t s_nextContextId = 0;
 QHash<const PhidgetDevice *, int> s_emissionsInProgress;
 int s_teardownsWaiting = 0;
-QWaitCondition s_emissionsDone;
+std::condition_variable s_emissionsDone;
 
 void *contextPointer(int32_t id)
 {
@@ -115,7 +115,7 @@ public:
         const intptr_t value = reinterpret_cast<intptr_t>(context);
         if (value < 0 || value > std::numeric_limits<int32_t>::max())
             return;
-        QMutexLocker locker(&s_channelContextMutex);
+        const std::lock_guard<std::mutex> lock(s_channelContextMutex);
         const auto it = s_channelContextRegistry.constFind(int32_t(value));
         if (it == s_channelContextRegistry.cend())
             return;
@@ -127,10 +127,10 @@ public:
     {
         if (!device)
             return;
-        QMutexLocker locker(&s_channelContextMutex);
+        const std::lock_guard<std::mutex> lock(s_channelContextMutex);
         // The entry stays (no allocation per event); the device's teardown removes it.
         if (--s_emissionsInProgress[device] == 0 && s_teardownsWaiting > 0)
-            s_emissionsDone.wakeAll();
+            s_emissionsDone.notify_all();
     }
     Emission(const Emission &) = delete;
     Emission &operator=(const Emission &) = delete;
@@ -141,10 +141,9 @@ public:
 
 void waitForEmissions(const PhidgetDevice *device)
 {
-    QMutexLocker locker(&s_channelContextMutex);
+    std::unique_lock<std::mutex> lock(s_channelContextMutex);
     ++s_teardownsWaiting;
-    while (s_emissionsInProgress.value(device) > 0)
-        s_emissionsDone.wait(&s_channelContextMutex);
+    s_emissionsDone.wait(lock, [device] { return s_emissionsInProgress.value(device) == 0; });
     --s_teardownsWaiting;
     s_emissionsInProgress.remove(device);
 }
@@ -361,7 +360,7 @@ PhidgetDevice::Runtime::~Runtime()
     m_channelHandles.clear();
     // Nothing should be left; a context still registered must not outlive the runtime.
     if (!m_contextIds.isEmpty()) {
-        QMutexLocker locker(&s_channelContextMutex);
+        const std::lock_guard<std::mutex> lock(s_channelContextMutex);
         for (const int32_t id : std::as_const(m_contextIds))
             s_channelContextRegistry.remove(id);
     }
@@ -553,7 +552,7 @@ void PhidgetDevice::Runtime::deleteChannel(PhidgetHandle handle, LM_PhidgetChann
     const auto it = m_contextIds.find(handle);
     if (it != m_contextIds.end()) {
         {
-            QMutexLocker locker(&s_channelContextMutex);
+            const std::lock_guard<std::mutex> lock(s_channelContextMutex);
             s_channelContextRegistry.remove(it.value());
         }
         m_contextIds.erase(it);
@@ -595,7 +594,7 @@ int32_t PhidgetDevice::Runtime::registerChannelContext(PhidgetHandle handle, int
         return it.value();
     int32_t id = -1;
     {
-        QMutexLocker locker(&s_channelContextMutex);
+        const std::lock_guard<std::mutex> lock(s_channelContextMutex);
         // Ids are never reused; once the counter is spent no further context is registered
         // and the handle's events are dropped.
         if (s_nextContextId == std::numeric_limits<int32_t>::max())
