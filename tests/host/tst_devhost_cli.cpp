@@ -110,6 +110,27 @@ private slots:
     }
 #endif
 
+#ifdef LM_PHIDGET_PLUGIN_DIR
+    void phidgetShowMeetsItsExpectations()
+    {
+        const Run r = run({QStringLiteral(LM_EXAMPLES_DIR "/shows/phidget.xml"),
+            QStringLiteral("--plugins"), QStringLiteral(LM_PHIDGET_PLUGIN_DIR),
+            QStringLiteral("--virtual-time"), QStringLiteral("--trace-phidget22")});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.out.endsWith(QStringLiteral("expectations: all 12 met\n")), qPrintable(r.out));
+        QVERIFY(
+            r.out.contains(QStringLiteral("[Stage] node 1 \"Button 0\": output \"Value\" = true")));
+        QCOMPARE(r.out.count(QStringLiteral("[board 12345] digital output 0 = true\n")), 1);
+        // Both instances open the outputs; only the hosting producer writes, one handle.
+        QCOMPARE(r.out.count(QStringLiteral("] PhidgetDigitalOutput_create(")), 8);
+        const QStringList writes
+            = r.out.split(QLatin1Char('\n'))
+                  .filter(QStringLiteral("PhidgetDigitalOutput_setState_async("));
+        QCOMPARE(writes.size(), 3);
+        QCOMPARE(writes.filter(writes.first().section(QLatin1Char(','), 0, 0)).size(), 3);
+    }
+#endif
+
     void runsForTheGivenTime()
     {
         const Run r = run({m_show, QStringLiteral("--plugins"), m_plugins, QStringLiteral("--for"),

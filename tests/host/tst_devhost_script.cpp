@@ -50,6 +50,11 @@ private slots:
         QVERIFY(m_host->registry().loadPlugin(QStringLiteral(LM_TEST_PLUGIN_FILE)).ok);
         QString error;
         QVERIFY2(m_host->loadShowText(show, &error), qPrintable(error));
+        // A board goes on an instance's machine: its address.
+        const QString needed = m_host->boards().available()
+            ? QStringLiteral("instance \"Left\" has no address")
+            : QStringLiteral("board events need the Phidget22 simulation");
+        QVERIFY(scriptError("1 attachBoard serial=1 instance=Left").contains(needed));
     }
 
     void parsesTextAndXmlAlike()
@@ -133,6 +138,12 @@ private slots:
                               << "node 1 \"source\" has no output \"Lvl\"";
         QTest::newRow("trigger") << QByteArray("1 expectFired node=1 trigger=1 count=0")
                                  << "has no output trigger \"1\"";
+        QTest::newRow("board state") << QByteArray("1 digitalInput serial=1 channel=0 state=2")
+                                     << "digitalInput: \"state\" needs 0, 1, false or true";
+        QTest::newRow("hub port") << QByteArray("1 attachBoard serial=1 instance=Left hubPort=2")
+                                  << "\"hubPort\" 2 does not fit a board with 0 hub port(s)";
+        QTest::newRow("encoder") << QByteArray("1 turnEncoder serial=1 channel=0 counts=1e3")
+                                 << "\"counts\" needs an integer";
     }
 
     void refusesBadInputWithItsLine()

@@ -258,6 +258,15 @@ void DevHost::onTick()
             m_virtualMs = qMin(m_virtualMs, m_runLengthMs);
     }
     evaluateAll();
+    if (m_tracePhidget) {
+        for (const QString &line : m_boards.newLogLines())
+            print(QStringLiteral("[phidget22] %1").arg(line));
+    }
+    // Writes the graphs made since the last tick have completed on the simulation's thread.
+    if (m_boards.inUse())
+        m_boards.waitIdle();
+    for (const QString &line : m_boards.pollOutputs())
+        print(line);
     // Entries beyond the run's length are never reached, however late this tick is.
     const qint64 now = m_runLengthMs >= 0 ? qMin(elapsedMs(), m_runLengthMs) : elapsedMs();
     runEntries(now);
@@ -291,6 +300,9 @@ void DevHost::runEntries(qint64 now)
             // In order: a later entry waits for this one.
             if (m_ticksSinceStimulus < SettleTicks)
                 break;
+            // What the boards' handlers set off has been queued here.
+            if (m_boards.inUse())
+                m_boards.waitIdle();
             const std::optional<QString> problem = entry.verify(*this);
             if (problem)
                 m_unmet.append(QStringLiteral("line %1: %2").arg(entry.line).arg(*problem));

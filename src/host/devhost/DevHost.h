@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoardSim.h"
 #include "HostRegistry.h"
 #include "ShowFile.h"
 #include "Stimuli.h"
@@ -81,6 +82,10 @@ public:
     void evaluateAll();
     // Prints every sync message as it leaves its instance.
     void traceSync();
+    // Prints the calls that reach the Phidget22 simulation, each tick.
+    void tracePhidgetCalls(bool on) { m_tracePhidget = on; }
+    BoardSim &boards() { return m_boards; }
+    const BoardSim &boards() const { return m_boards; }
 
     // A stimulus at run time, in the script's text form without the time
     // ("touch server=1 output=0 x=10 y=20"): checked against the show now, applied at
@@ -128,6 +133,8 @@ private:
     // Per show, (node id, trigger) to the number of firings.
     QHash<const Show *, QHash<QPair<int, int>, int>> m_fired;
 
+    BoardSim m_boards;
+    bool m_tracePhidget = false;
     Script m_script;
     size_t m_nextEntry = 0;
     std::vector<ScriptEntry> m_pushed;

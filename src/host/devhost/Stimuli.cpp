@@ -1,5 +1,6 @@
 #include "Stimuli.h"
 
+#include "BoardSim.h"
 #include "DevHost.h"
 #include "INodeController.h"
 #include "NodeGraph.h"
@@ -349,7 +350,7 @@ bool parseFields(const Script::Kind &kind, const Fields &fields, ScriptEntry *en
 
 const QList<Script::Kind> &Script::kinds()
 {
-    static const QList<Kind> table {
+    static const QList<Kind> table = QList<Kind> {
         {QStringLiteral("touch"), false,
             {QStringLiteral("server"), QStringLiteral("output"), QStringLiteral("x"),
                 QStringLiteral("y")},
@@ -360,7 +361,7 @@ const QList<Script::Kind> &Script::kinds()
         {QStringLiteral("expectFired"), true,
             {QStringLiteral("node"), QStringLiteral("trigger"), QStringLiteral("count")},
             {QStringLiteral("instance")}, parseExpectFired},
-    };
+    } + BoardSim::kinds();
     return table;
 }
 

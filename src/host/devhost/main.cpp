@@ -97,8 +97,10 @@ int main(int argc, char *argv[])
         QStringLiteral("file"));
     const QCommandLineOption virtualTimeOption(QStringLiteral("virtual-time"),
         QStringLiteral("Advance time tick by tick without waiting for the clock."));
+    const QCommandLineOption tracePhidgetOption(QStringLiteral("trace-phidget22"),
+        QStringLiteral("Also print the calls that reach the Phidget22 simulation."));
     parser.addOptions({pluginsOption, forOption, saveOption, logOption, logModeOption, tickOption,
-        traceSyncOption, listOption, scriptOption, virtualTimeOption});
+        traceSyncOption, listOption, scriptOption, virtualTimeOption, tracePhidgetOption});
     DevHostGui::addOptions(parser);
     parser.process(app);
     DevHostGui::Options gui;
@@ -209,6 +211,10 @@ int main(int argc, char *argv[])
         if (run) {
             if (parser.isSet(traceSyncOption))
                 host.traceSync();
+            QString reason;
+            if (parser.isSet(tracePhidgetOption) && !host.boards().available(&reason))
+                out << "warning: --trace-phidget22: " << reason << Qt::endl;
+            host.tracePhidgetCalls(parser.isSet(tracePhidgetOption));
             host.setVirtualTime(parser.isSet(virtualTimeOption));
             host.setRunLength(seconds >= 0 ? std::llround(seconds * 1000.0) : -1);
             // A window stays open after its script, until closed or --for ends.

@@ -1,0 +1,519 @@
+#include "BoardSim.h"
+
+#include "DevHost.h"
+
+#include <QDebug>
+#include <QtGlobal>
+
+#include <climits>
+#include <type_traits>
+
+#ifndef Q_OS_WIN
+#include <dlfcn.h>
+#endif
+
+#include "phidget22_sim.h"
+
+namespace {
+
+using Fields = QMap<QString, QString>;
+
+// The fixed port of the Phidget network server.
+constexpr int ServerPort = 5661;
+constexpr int MaxChannels = 64;
+
+bool failWith(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+// An integer field from min to max; `fallback` when it is optional and absent.
+bool intField(const Fields &f, const QString &name, int min, int max, int fallback, int *value,
+    QString *error)
+{
+    if (!f.contains(name)) {
+        *value = fallback;
+        return true;
+    }
+    bool ok = false;
+    const qlonglong v = f.value(name).trimmed().toLongLong(&ok);
+    if (!ok || v < min || v > max) {
+        return failWith(error,
+            QStringLiteral("\"%1\" needs an integer from %2 to %3, not \"%4\"")
+                .arg(name)
+                .arg(min)
+                .arg(max)
+                .arg(f.value(name)));
+    }
+    *value = int(v);
+    return true;
+}
+
+bool stateField(const Fields &f, const QString &name, bool *state, QString *error)
+{
+    const QString text = f.value(name).trimmed();
+    if (text == QLatin1String("1") || text == QLatin1String("true"))
+        *state = true;
+    else if (text == QLatin1String("0") || text == QLatin1String("false"))
+        *state = false;
+    else
+        return failWith(error,
+            QStringLiteral("\"%1\" needs 0, 1, false or true, not \"%2\"")
+                .arg(name, f.value(name)));
+    return true;
+}
+
+QString stateText(bool state)
+{
+    return state ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+QString simCheck(const DevHost &host)
+{
+    QString reason;
+    if (host.boards().available(&reason))
+        return QString();
+    return QStringLiteral("board events need the Phidget22 simulation: %1").arg(reason);
+}
+
+// The machine of an instance: its address.
+const InstanceConfig *instanceConfig(const DevHost &host, const QString &name)
+{
+    for (const InstanceConfig &inst : host.showFile().instances()) {
+        if (inst.name == name)
+            return &inst;
+    }
+    return nullptr;
+}
+
+QString machineCheck(const DevHost &host, const QString &instance)
+{
+    const QString sim = simCheck(host);
+    if (!sim.isEmpty())
+        return sim;
+    const InstanceConfig *inst = instanceConfig(host, instance);
+    if (!inst)
+        return QStringLiteral("the show has no instance \"%1\"").arg(instance);
+    if (inst->address.isEmpty())
+        return QStringLiteral("instance \"%1\" has no address (its machine)").arg(instance);
+    return QString();
+}
+
+QString machineOf(const DevHost &host, const QString &instance)
+{
+    const InstanceConfig *inst = instanceConfig(host, instance);
+    return inst ? inst->address : QString();
+}
+
+QString channelText(int hubPort, const QString &kind, int channel)
+{
+    return hubPort >= 0 ? QStringLiteral("hub port %1 %2 %3").arg(hubPort).arg(kind).arg(channel)
+                        : QStringLiteral("%1 %2").arg(kind).arg(channel);
+}
+
+bool parseAttach(const Fields &f, ScriptEntry *entry, QString *error)
+{
+    int serial = 0;
+    int hubPorts = 0;
+    int hubPort = -1;
+    int device = 0;
+    int inputs = 0;
+    int outputs = 0;
+    int encoders = 0;
+    if (!intField(f, QStringLiteral("serial"), 0, INT_MAX, 0, &serial, error)
+        || !intField(f, QStringLiteral("hubPorts"), 0, 16, 0, &hubPorts, error)
+        || !intField(f, QStringLiteral("hubPort"), -1, 15, hubPorts > 0 ? 0 : -1, &hubPort, error)
+        || !intField(f, QStringLiteral("hubPortDevice"), 0, 1, 0, &device, error)
+        || !intField(f, QStringLiteral("digitalInputs"), 0, MaxChannels, 0, &inputs, error)
+        || !intField(f, QStringLiteral("digitalOutputs"), 0, MaxChannels, 0, &outputs, error)
+        || !intField(f, QStringLiteral("encoders"), 0, MaxChannels, 0, &encoders, error)) {
+        return false;
+    }
+    if ((hubPorts == 0) != (hubPort < 0) || hubPort >= qMax(hubPorts, 1)) {
+        return failWith(error,
+            QStringLiteral("\"hubPort\" %1 does not fit a board with %2 hub port(s)")
+                .arg(hubPort)
+                .arg(hubPorts));
+    }
+    const QString instance = f.value(QStringLiteral("instance")).trimmed();
+    entry->check = [instance](const DevHost &host) { return machineCheck(host, instance); };
+    entry->apply = [=](DevHost &host) {
+        host.print(host.boards().attach(serial, machineOf(host, instance), instance, hubPorts,
+            hubPort, device != 0, inputs, outputs, encoders));
+    };
+    return true;
+}
+
+bool parseDetach(const Fields &f, ScriptEntry *entry, QString *error)
+{
+    int serial = 0;
+    if (!intField(f, QStringLiteral("serial"), 0, INT_MAX, 0, &serial, error))
+        return false;
+    entry->check = simCheck;
+    entry->apply = [serial](DevHost &host) { host.print(host.boards().detach(serial)); };
+    return true;
+}
+
+bool parseDigitalInput(const Fields &f, ScriptEntry *entry, QString *error)
+{
+    int serial = 0;
+    int hubPort = -1;
+    int channel = 0;
+    bool state = false;
+    if (!intField(f, QStringLiteral("serial"), 0, INT_MAX, 0, &serial, error)
+        || !intField(f, QStringLiteral("hubPort"), -1, 15, -1, &hubPort, error)
+        || !intField(f, QStringLiteral("channel"), 0, MaxChannels - 1, 0, &channel, error)
+        || !stateField(f, QStringLiteral("state"), &state, error)) {
+        return false;
+    }
+    entry->check = simCheck;
+    entry->apply = [=](DevHost &host) {
+        host.print(host.boards().setInput(serial, hubPort, channel, state));
+    };
+    return true;
+}
+
+bool parseTurnEncoder(const Fields &f, ScriptEntry *entry, QString *error)
+{
+    int serial = 0;
+    int hubPort = -1;
+    int channel = 0;
+    int counts = 0;
+    if (!intField(f, QStringLiteral("serial"), 0, INT_MAX, 0, &serial, error)
+        || !intField(f, QStringLiteral("hubPort"), -1, 15, -1, &hubPort, error)
+        || !intField(f, QStringLiteral("channel"), 0, MaxChannels - 1, 0, &channel, error)
+        || !intField(f, QStringLiteral("counts"), -1000000000, 1000000000, 0, &counts, error)) {
+        return false;
+    }
+    entry->check = simCheck;
+    entry->apply = [=](DevHost &host) {
+        host.print(host.boards().turnEncoder(serial, hubPort, channel, counts));
+    };
+    return true;
+}
+
+bool parseServer(const Fields &f, ScriptEntry *entry, bool alive)
+{
+    const QString instance = f.value(QStringLiteral("instance")).trimmed();
+    entry->check = [instance](const DevHost &host) { return machineCheck(host, instance); };
+    entry->apply = [instance, alive](DevHost &host) {
+        host.print(host.boards().setServerAlive(machineOf(host, instance), instance, alive));
+    };
+    return true;
+}
+
+bool parseStopServer(const Fields &f, ScriptEntry *entry, QString *)
+{
+    return parseServer(f, entry, false);
+}
+
+bool parseRestartServer(const Fields &f, ScriptEntry *entry, QString *)
+{
+    return parseServer(f, entry, true);
+}
+
+bool parseExpectDigitalOutput(const Fields &f, ScriptEntry *entry, QString *error)
+{
+    int serial = 0;
+    int hubPort = -1;
+    int channel = 0;
+    bool state = false;
+    if (!intField(f, QStringLiteral("serial"), 0, INT_MAX, 0, &serial, error)
+        || !intField(f, QStringLiteral("hubPort"), -1, 15, -1, &hubPort, error)
+        || !intField(f, QStringLiteral("channel"), 0, MaxChannels - 1, 0, &channel, error)
+        || !stateField(f, QStringLiteral("state"), &state, error)) {
+        return false;
+    }
+    const qint64 atMs = entry->atMs;
+    entry->check = simCheck;
+    entry->verify = [=](const DevHost &host) -> std::optional<QString> {
+        const int actual = host.boards().outputState(serial, hubPort, channel);
+        if (actual == int(state))
+            return std::nullopt;
+        return QStringLiteral("at %1 s, board %2 %3: expected %4, found %5")
+            .arg(QString::number(double(atMs) / 1000.0), QString::number(serial),
+                channelText(hubPort, QStringLiteral("digital output"), channel), stateText(state),
+                actual < 0 ? QStringLiteral("no such output") : stateText(actual != 0));
+    };
+    return true;
+}
+
+} // namespace
+
+// The control calls, resolved by name.
+struct BoardSim::Api
+{
+    decltype(&lmsim_phidget_board_create) boardCreate = nullptr;
+    decltype(&lmsim_phidget_board_add_channels) addChannels = nullptr;
+    decltype(&lmsim_phidget_board_attach) boardAttach = nullptr;
+    decltype(&lmsim_phidget_board_remove) boardRemove = nullptr;
+    decltype(&lmsim_phidget_set_digital_input) setDigitalInput = nullptr;
+    decltype(&lmsim_phidget_turn_encoder) turnEncoder = nullptr;
+    decltype(&lmsim_phidget_get_encoder_position) encoderPosition = nullptr;
+    decltype(&lmsim_phidget_get_digital_output) digitalOutput = nullptr;
+    decltype(&lmsim_phidget_set_server_alive) serverAlive = nullptr;
+    decltype(&lmsim_phidget_wait_idle) waitIdle = nullptr;
+    decltype(&lmsim_phidget_log_text) logText = nullptr;
+    decltype(&Phidget_getErrorDescription) errorDescription = nullptr;
+};
+
+BoardSim::BoardSim() = default;
+BoardSim::~BoardSim() = default;
+
+bool BoardSim::available(QString *reason) const
+{
+    if (!m_resolved) {
+        m_resolved = true;
+#ifdef Q_OS_WIN
+        m_reason = QStringLiteral("the simulation is reached on Linux only");
+#else
+        // The library the Phidget plug-in loaded; without the plug-in, the one the loader
+        // finds. Never closed: the simulation's thread lives as long as the process.
+        void *library = dlopen("libphidget22.so.0", RTLD_NOW | RTLD_NOLOAD);
+        if (!library)
+            library = dlopen("libphidget22.so.0", RTLD_NOW);
+        if (!library) {
+            m_reason = QStringLiteral("libphidget22.so.0 cannot be loaded (%1)")
+                           .arg(QString::fromLocal8Bit(dlerror()));
+        } else {
+            auto api = std::make_unique<Api>();
+            bool complete = true;
+            const auto resolve = [&](auto &slot, const char *name) {
+                slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(
+                    dlsym(library, name));
+                complete = complete && slot;
+            };
+            resolve(api->boardCreate, "lmsim_phidget_board_create");
+            resolve(api->addChannels, "lmsim_phidget_board_add_channels");
+            resolve(api->boardAttach, "lmsim_phidget_board_attach");
+            resolve(api->boardRemove, "lmsim_phidget_board_remove");
+            resolve(api->setDigitalInput, "lmsim_phidget_set_digital_input");
+            resolve(api->turnEncoder, "lmsim_phidget_turn_encoder");
+            resolve(api->encoderPosition, "lmsim_phidget_get_encoder_position");
+            resolve(api->digitalOutput, "lmsim_phidget_get_digital_output");
+            resolve(api->serverAlive, "lmsim_phidget_set_server_alive");
+            resolve(api->waitIdle, "lmsim_phidget_wait_idle");
+            resolve(api->logText, "lmsim_phidget_log_text");
+            resolve(api->errorDescription, "Phidget_getErrorDescription");
+            if (complete) {
+                m_api = std::move(api);
+            } else {
+                m_reason = QStringLiteral("the loaded libphidget22.so.0 has no simulation "
+                                          "control calls (a vendor library?)");
+            }
+        }
+#endif
+    }
+    if (!m_api && reason)
+        *reason = m_reason;
+    return m_api != nullptr;
+}
+
+QString BoardSim::failure(int serial, const QString &what, int code) const
+{
+    const char *description = nullptr;
+    if (m_api->errorDescription(PhidgetReturnCode(code), &description) != EPHIDGET_OK)
+        description = nullptr;
+    return QStringLiteral("[board %1] %2 failed: error %3: %4")
+        .arg(QString::number(serial), what, QString::number(code),
+            description ? QString::fromUtf8(description) : QStringLiteral("unknown"));
+}
+
+QString BoardSim::attach(int serial, const QString &machine, const QString &instance, int hubPorts,
+    int hubPort, bool hubPortDevice, int inputs, int outputs, int encoders)
+{
+    if (!available())
+        return QStringLiteral("[board %1] %2").arg(QString::number(serial), m_reason);
+    // A board is defined once; attaching it again plugs the same board in again.
+    int code = m_api->boardCreate(serial, hubPorts);
+    const bool isNew = code == EPHIDGET_OK;
+    if (!isNew && code != EPHIDGET_DUPLICATE)
+        return failure(serial, QStringLiteral("definition"), code);
+    if (isNew) {
+        const std::pair<Phidget_ChannelClass, int> classes[] = {
+            {PHIDCHCLASS_DIGITALINPUT, inputs},
+            {PHIDCHCLASS_DIGITALOUTPUT, outputs},
+            {PHIDCHCLASS_ENCODER, encoders},
+        };
+        for (const auto &[channelClass, count] : classes) {
+            if (count == 0)
+                continue;
+            code = m_api->addChannels(serial, channelClass, hubPort, count, hubPortDevice ? 1 : 0);
+            if (code != EPHIDGET_OK)
+                return failure(serial, QStringLiteral("adding channels"), code);
+        }
+        Board board;
+        board.hubPort = hubPort;
+        board.outputs = outputs;
+        for (int i = 0; i < outputs; ++i)
+            board.lastOutputs.append(0);
+        m_boards.insert(serial, board);
+    } else if (!m_boards.contains(serial)) {
+        // Defined before this host knew it (an earlier run in this process): no outputs known.
+        m_boards.insert(serial, Board());
+    }
+    const QByteArray machineText = machine.toUtf8();
+    code = m_api->boardAttach(serial, machineText.constData());
+    if (code != EPHIDGET_OK)
+        return failure(serial, QStringLiteral("attach to %1").arg(machine), code);
+    waitIdle();
+    const QString contents = isNew
+        ? QStringLiteral(": %1 digital input(s), %2 digital output(s), %3 encoder(s)%4")
+              .arg(inputs)
+              .arg(outputs)
+              .arg(encoders)
+              .arg(hubPort >= 0 ? QStringLiteral(" on hub port %1").arg(hubPort) : QString())
+        : QString();
+    return QStringLiteral("[board %1] attached to %2 (%3)%4")
+        .arg(QString::number(serial), machine, instance, contents);
+}
+
+QString BoardSim::detach(int serial)
+{
+    if (!available())
+        return QStringLiteral("[board %1] %2").arg(QString::number(serial), m_reason);
+    const int code = m_api->boardRemove(serial);
+    if (code != EPHIDGET_OK)
+        return failure(serial, QStringLiteral("removal"), code);
+    waitIdle();
+    return QStringLiteral("[board %1] removed").arg(serial);
+}
+
+QString BoardSim::setInput(int serial, int hubPort, int channel, bool state)
+{
+    if (!available())
+        return QStringLiteral("[board %1] %2").arg(QString::number(serial), m_reason);
+    const QString what = channelText(hubPort, QStringLiteral("digital input"), channel);
+    const int code = m_api->setDigitalInput(serial, hubPort, channel, state ? 1 : 0);
+    if (code != EPHIDGET_OK)
+        return failure(serial, what, code);
+    waitIdle();
+    return QStringLiteral("[board %1] %2 = %3")
+        .arg(QString::number(serial), what, stateText(state));
+}
+
+QString BoardSim::turnEncoder(int serial, int hubPort, int channel, int counts)
+{
+    if (!available())
+        return QStringLiteral("[board %1] %2").arg(QString::number(serial), m_reason);
+    const QString what = channelText(hubPort, QStringLiteral("encoder"), channel);
+    int code = m_api->turnEncoder(serial, hubPort, channel, counts);
+    if (code != EPHIDGET_OK)
+        return failure(serial, what, code);
+    waitIdle();
+    int64_t position = 0;
+    code = m_api->encoderPosition(serial, hubPort, channel, &position);
+    return QStringLiteral("[board %1] %2 turned by %3 (position %4)")
+        .arg(QString::number(serial), what, QString::number(counts),
+            code == EPHIDGET_OK ? QString::number(position) : QStringLiteral("unknown"));
+}
+
+QString BoardSim::setServerAlive(const QString &address, const QString &instance, bool alive)
+{
+    const QString name = QStringLiteral("[server %1:%2]").arg(address).arg(ServerPort);
+    if (!available())
+        return QStringLiteral("%1 %2").arg(name, m_reason);
+    const QByteArray text = address.toUtf8();
+    const int code = m_api->serverAlive(text.constData(), ServerPort, alive ? 1 : 0);
+    if (code != EPHIDGET_OK) {
+        const char *description = nullptr;
+        m_api->errorDescription(PhidgetReturnCode(code), &description);
+        return QStringLiteral("%1 %2 failed: error %3: %4")
+            .arg(name, alive ? QStringLiteral("restart") : QStringLiteral("stop"),
+                QString::number(code),
+                description ? QString::fromUtf8(description) : QStringLiteral("unknown"));
+    }
+    waitIdle();
+    return QStringLiteral("%1 of %2 %3")
+        .arg(name, instance, alive ? QStringLiteral("back") : QStringLiteral("stopped"));
+}
+
+int BoardSim::outputState(int serial, int hubPort, int channel) const
+{
+    if (!available())
+        return -1;
+    int state = 0;
+    if (m_api->digitalOutput(serial, hubPort, channel, &state) != EPHIDGET_OK)
+        return -1;
+    return state != 0 ? 1 : 0;
+}
+
+QStringList BoardSim::pollOutputs()
+{
+    QStringList lines;
+    if (!m_api)
+        return lines;
+    for (auto it = m_boards.begin(); it != m_boards.end(); ++it) {
+        Board &board = it.value();
+        for (int i = 0; i < board.outputs; ++i) {
+            const int state = outputState(it.key(), board.hubPort, i);
+            if (state < 0 || state == board.lastOutputs[i])
+                continue;
+            board.lastOutputs[i] = state;
+            lines.append(QStringLiteral("[board %1] %2 = %3")
+                             .arg(QString::number(it.key()),
+                                 channelText(board.hubPort, QStringLiteral("digital output"), i),
+                                 stateText(state != 0)));
+        }
+    }
+    return lines;
+}
+
+void BoardSim::waitIdle()
+{
+    if (m_api && m_api->waitIdle(IdleTimeoutMs) == EPHIDGET_TIMEOUT) {
+        qWarning().noquote() << "lm_devhost: the Phidget22 simulation was not idle after"
+                             << IdleTimeoutMs << "ms";
+    }
+}
+
+QStringList BoardSim::newLogLines()
+{
+    if (!available())
+        return {};
+    const int size = m_api->logText(nullptr, 0);
+    if (size <= 0)
+        return {};
+    QByteArray buffer(size + 1, '\0');
+    const int written = qMin(m_api->logText(buffer.data(), int(buffer.size())), size);
+    const QString text = QString::fromUtf8(buffer.constData(), written);
+    QString fresh;
+    if (text.startsWith(m_logSeen)) {
+        fresh = text.mid(m_logSeen.size());
+    } else {
+        // The log keeps its latest lines only: go on after the last line already shown.
+        const QString last = m_logSeen.section(QLatin1Char('\n'), -2, -2) + QLatin1Char('\n');
+        const qsizetype at = text.lastIndexOf(last);
+        fresh = at >= 0 ? text.mid(at + last.size()) : text;
+    }
+    m_logSeen = text;
+    QStringList lines = fresh.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return lines;
+}
+
+QList<Script::Kind> BoardSim::kinds()
+{
+    const QString serial = QStringLiteral("serial");
+    const QString hubPort = QStringLiteral("hubPort");
+    const QString channel = QStringLiteral("channel");
+    const QString state = QStringLiteral("state");
+    const QString instance = QStringLiteral("instance");
+    return {
+        {QStringLiteral("attachBoard"), false, {serial, instance},
+            {QStringLiteral("digitalInputs"), QStringLiteral("digitalOutputs"),
+                QStringLiteral("encoders"), QStringLiteral("hubPorts"), hubPort,
+                QStringLiteral("hubPortDevice")},
+            parseAttach},
+        {QStringLiteral("detachBoard"), false, {serial}, {}, parseDetach},
+        {QStringLiteral("digitalInput"), false, {serial, channel, state}, {hubPort},
+            parseDigitalInput},
+        {QStringLiteral("turnEncoder"), false, {serial, channel, QStringLiteral("counts")},
+            {hubPort}, parseTurnEncoder},
+        {QStringLiteral("stopServer"), false, {instance}, {}, parseStopServer},
+        {QStringLiteral("restartServer"), false, {instance}, {}, parseRestartServer},
+        {QStringLiteral("expectDigitalOutput"), true, {serial, channel, state}, {hubPort},
+            parseExpectDigitalOutput},
+    };
+}
