@@ -1,7 +1,9 @@
 #include "DevHostWindow.h"
 
+#include "BoardPanel.h"
 #include "DevHost.h"
 #include "InstancePage.h"
+#include "NodeGraph.h"
 #include "Show.h"
 #include "ShowEditor.h"
 #include "TouchCanvas.h"
@@ -98,6 +100,25 @@ void DevHostWindow::buildWorld()
             addWorldWidget(canvas);
             m_canvases.append(canvas);
         }
+    }
+    for (const BoardSpec &spec : BoardSpec::fromShow(m_host)) {
+        auto *panel = new BoardPanel(m_host, spec, this);
+        connect(panel, &BoardPanel::stimulusPushed, this,
+            [this](const QString &command, const QString &error) {
+                if (error.isEmpty())
+                    m_ui->mainStatusBar->showMessage(command, 3000);
+                else
+                    m_ui->mainStatusBar->showMessage(tr("Refused: %1").arg(error), 5000);
+            });
+        addWorldWidget(panel);
+        m_boards.append(panel);
+    }
+    // The lamps follow the boards once per tick; every instance ticks together.
+    if (!m_boards.isEmpty() && !m_host.instances().empty()) {
+        connect(&m_host.instances().front()->graph(), &NodeGraph::evaluated, this, [this] {
+            for (BoardPanel *panel : std::as_const(m_boards))
+                panel->refreshOutputs();
+        });
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class BoardPanel;
 class DevHost;
 class InstancePage;
 class ShowEditor;
@@ -39,6 +40,8 @@ public:
 
     // One per media server output: a click is a touch stimulus.
     const QList<TouchCanvas *> &canvases() const { return m_canvases; }
+    // One per board that the show's Phidget devices name.
+    const QList<BoardPanel *> &boardPanels() const { return m_boards; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -56,6 +59,7 @@ private:
     ShowEditor *m_editor;
     QList<InstancePage *> m_pages;
     QList<TouchCanvas *> m_canvases;
+    QList<BoardPanel *> m_boards;
     QString m_savePath;
     bool m_savesOnExit = false;
 };

@@ -21,7 +21,7 @@ PropertyEditor::PropertyEditor(ShowEditor &editor, Show &show, QWidget *parent)
 {
     m_title->setObjectName(QStringLiteral("propertyTitle"));
     m_layout->addRow(m_title);
-    m_layout->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    m_layout->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
     // A change made in another instance's tab shows here too.
     connect(&editor, &ShowEditor::propertyChanged, this, &PropertyEditor::reload);
     showNode(-1);

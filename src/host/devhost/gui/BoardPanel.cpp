@@ -1,0 +1,234 @@
+#include "BoardPanel.h"
+
+#include "DevHost.h"
+#include "Device.h"
+#include "Show.h"
+#include "ui_BoardPanel.h"
+
+#include <QDial>
+#include <QDomDocument>
+#include <QIODevice> // XmlWriter.h needs it
+#include <QMap>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <XmlWriter.h>
+
+#include <algorithm>
+
+namespace {
+
+// Channel types of a Phidget channel in the device's stored form.
+constexpr int digitalInputType = 5;
+constexpr int digitalOutputType = 6;
+constexpr int encoderType = 8;
+// The simulation's limit of channels of one class.
+constexpr int maxChannels = 64;
+// Detents of one turn of a dial.
+constexpr int dialSteps = 24;
+
+QString quoted(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    escaped.replace(QLatin1Char('"'), QLatin1String("\\\""));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+int countOf(const QList<BoardSpec::Channel> &channels)
+{
+    int count = 0;
+    for (const BoardSpec::Channel &c : channels)
+        count = std::max(count, c.number + 1);
+    return std::min(count, maxChannels);
+}
+
+QString lampStyle(int state)
+{
+    const char *fill = state < 0 ? "#9a9a9a" : state ? "#40d040" : "#2b3a2b";
+    return QStringLiteral("border-radius: 8px; border: 1px solid #303030; background: %1;")
+        .arg(QLatin1String(fill));
+}
+
+} // namespace
+
+QList<BoardSpec> BoardSpec::fromShow(const DevHost &host)
+{
+    QMap<int, BoardSpec> boards;
+    if (host.instances().empty())
+        return {};
+    const Show &producer = *host.instances().front();
+    for (Device *device : producer.devicesOfType(QStringLiteral("Phidget"))) {
+        QString xml;
+        {
+            XmlWriter writer(&xml);
+            device->writeXml(writer);
+        }
+        QDomDocument document;
+        if (!document.setContent(xml))
+            continue;
+        const QDomElement e = document.documentElement();
+        bool ok = false;
+        const int serial = e.attribute(QStringLiteral("serialNumber")).toInt(&ok);
+        if (!ok || serial < 0)
+            continue;
+        BoardSpec &spec = boards[serial];
+        spec.serial = serial;
+        if (spec.deviceName.isEmpty())
+            spec.deviceName = device->name();
+        const int server = e.attribute(QStringLiteral("mediaServerId")).toInt();
+        for (const InstanceConfig &inst : host.showFile().instances()) {
+            if (spec.instance.isEmpty() && inst.mediaServerId == server)
+                spec.instance = inst.name;
+        }
+        for (QDomElement c = e.firstChildElement(QStringLiteral("channel")); !c.isNull();
+             c = c.nextSiblingElement(QStringLiteral("channel"))) {
+            Channel channel;
+            channel.hubPort = c.attribute(QStringLiteral("hubPort"), QStringLiteral("-1")).toInt();
+            channel.number = c.attribute(QStringLiteral("channelNumber")).toInt(&ok);
+            channel.name = c.attribute(QStringLiteral("name"));
+            if (!ok || channel.number < 0 || channel.number >= maxChannels)
+                continue;
+            const int type = c.attribute(QStringLiteral("type")).toInt();
+            QList<Channel> *list = type == digitalInputType ? &spec.inputs
+                : type == digitalOutputType                 ? &spec.outputs
+                : type == encoderType                       ? &spec.encoders
+                                                            : nullptr;
+            if (list)
+                list->append(channel);
+        }
+    }
+    return boards.values();
+}
+
+QString BoardSpec::attachCommand() const
+{
+    QString command
+        = QStringLiteral("attachBoard serial=%1 instance=%2").arg(serial).arg(quoted(instance));
+    command += QStringLiteral(" digitalInputs=%1 digitalOutputs=%2 encoders=%3")
+                   .arg(countOf(inputs))
+                   .arg(countOf(outputs))
+                   .arg(countOf(encoders));
+    // A VINT hub: its ports up to the highest one used; the channels sit on the first.
+    int hubPort = -1;
+    int lastPort = -1;
+    for (const QList<Channel> *list : {&inputs, &outputs, &encoders}) {
+        for (const Channel &c : *list) {
+            if (c.hubPort >= 0 && hubPort < 0)
+                hubPort = c.hubPort;
+            lastPort = std::max(lastPort, c.hubPort);
+        }
+    }
+    if (hubPort >= 0)
+        command += QStringLiteral(" hubPorts=%1 hubPort=%2").arg(lastPort + 1).arg(hubPort);
+    return command;
+}
+
+BoardPanel::BoardPanel(DevHost &host, const BoardSpec &spec, QWidget *parent)
+    : QGroupBox(parent)
+    , m_ui(std::make_unique<Ui::BoardPanel>())
+    , m_host(host)
+    , m_spec(spec)
+{
+    m_ui->setupUi(this);
+    setObjectName(QStringLiteral("board_%1").arg(spec.serial));
+    setTitle(tr("Board %1 (%2)").arg(spec.serial).arg(spec.deviceName));
+    m_ui->machineLabel->setText(spec.instance.isEmpty() ? tr("<i>no instance hosts it</i>")
+                                                        : tr("on %1").arg(spec.instance));
+    m_ui->plugInButton->setEnabled(!spec.instance.isEmpty());
+    connect(
+        m_ui->plugInButton, &QPushButton::clicked, this, [this] { push(m_spec.attachCommand()); });
+    connect(m_ui->unplugButton, &QPushButton::clicked, this,
+        [this] { push(QStringLiteral("detachBoard serial=%1").arg(m_spec.serial)); });
+
+    for (const BoardSpec::Channel &channel : spec.inputs) {
+        auto *button = new QPushButton(
+            channel.name.isEmpty() ? QString::number(channel.number) : channel.name, this);
+        button->setCheckable(true);
+        button->setToolTip(tr("Digital input %1: pressed is 1").arg(channel.number));
+        connect(button, &QPushButton::toggled, this, [this, button, channel](bool on) {
+            const QString command = QStringLiteral("digitalInput serial=%1 channel=%2 state=%3%4")
+                                        .arg(m_spec.serial)
+                                        .arg(channel.number)
+                                        .arg(on ? 1 : 0)
+                                        .arg(channelFields(channel));
+            if (!push(command)) {
+                // Refused: the toggle shows the state the board still has.
+                const QSignalBlocker blocker(button);
+                button->setChecked(!on);
+            }
+        });
+        m_ui->inputsLayout->addWidget(button);
+        m_inputs.append(button);
+    }
+    for (const BoardSpec::Channel &channel : spec.outputs) {
+        auto *lamp = new QLabel(this);
+        lamp->setFixedSize(16, 16);
+        lamp->setToolTip(tr("Digital output %1 (%2)").arg(channel.number).arg(channel.name));
+        lamp->setStyleSheet(lampStyle(-1));
+        m_ui->outputsLayout->addWidget(lamp);
+        m_lamps.append(lamp);
+        m_lampStates.append(-1);
+    }
+    for (const BoardSpec::Channel &channel : spec.encoders) {
+        auto *dial = new QDial(this);
+        dial->setRange(0, dialSteps - 1);
+        dial->setWrapping(true);
+        dial->setNotchesVisible(true);
+        dial->setFixedSize(48, 48);
+        dial->setToolTip(
+            tr("Encoder %1 (%2): a detent is one count").arg(channel.number).arg(channel.name));
+        const int index = int(m_dials.size());
+        connect(dial, &QDial::valueChanged, this, [this, index, channel](int value) {
+            int counts = value - m_dialValues[index];
+            // The short way round across the wrap.
+            if (counts > dialSteps / 2)
+                counts -= dialSteps;
+            else if (counts < -dialSteps / 2)
+                counts += dialSteps;
+            m_dialValues[index] = value;
+            if (counts != 0) {
+                push(QStringLiteral("turnEncoder serial=%1 channel=%2 counts=%3%4")
+                         .arg(m_spec.serial)
+                         .arg(channel.number)
+                         .arg(counts)
+                         .arg(channelFields(channel)));
+            }
+        });
+        m_ui->encodersLayout->addWidget(dial);
+        m_dials.append(dial);
+        m_dialValues.append(0);
+    }
+    for (QHBoxLayout *layout : {m_ui->inputsLayout, m_ui->outputsLayout, m_ui->encodersLayout})
+        layout->addStretch(1);
+    m_ui->inputsLabel->setVisible(!spec.inputs.isEmpty());
+    m_ui->outputsLabel->setVisible(!spec.outputs.isEmpty());
+    m_ui->encodersLabel->setVisible(!spec.encoders.isEmpty());
+}
+
+BoardPanel::~BoardPanel() = default;
+
+QString BoardPanel::channelFields(const BoardSpec::Channel &channel) const
+{
+    return channel.hubPort >= 0 ? QStringLiteral(" hubPort=%1").arg(channel.hubPort) : QString();
+}
+
+bool BoardPanel::push(const QString &command)
+{
+    QString error;
+    const bool ok = m_host.pushStimulus(command, &error);
+    emit stimulusPushed(command, ok ? QString() : error);
+    return ok;
+}
+
+void BoardPanel::refreshOutputs()
+{
+    for (int i = 0; i < m_lamps.size(); ++i) {
+        const BoardSpec::Channel &channel = m_spec.outputs[i];
+        const int state
+            = m_host.boards().outputState(m_spec.serial, channel.hubPort, channel.number);
+        if (state == m_lampStates[i])
+            continue;
+        m_lampStates[i] = state;
+        m_lamps[i]->setStyleSheet(lampStyle(state));
+    }
+}
