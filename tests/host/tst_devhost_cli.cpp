@@ -139,6 +139,10 @@ private slots:
         QVERIFY2(r.out.contains(QStringLiteral("device type \"TestDevice\"")), qPrintable(r.out));
         QVERIFY(r.out.contains(QStringLiteral("2 instance(s)")));
         QVERIFY(r.out.endsWith(QStringLiteral("stopped\n")));
+        // Ends before the event loop would have had a first turn.
+        QVERIFY(run({m_show, QStringLiteral("--plugins"), m_plugins, QStringLiteral("--for"),
+                        QStringLiteral("0")})
+                    .out.endsWith(QStringLiteral("stopped\n")));
     }
 
     void saveWithoutForSavesAndExits()

@@ -215,7 +215,8 @@ void DevHost::start(int tickMs)
     m_tickTimer.start(m_virtualTime ? 0 : m_tickMs);
     if (m_runLengthMs >= 0 && !m_virtualTime) {
         m_deadline = QDeadlineTimer(m_runLengthMs, Qt::PreciseTimer);
-        armStopTimer();
+        // Never finished from here, even for 0: the caller's event loop is not running yet.
+        m_stopTimer.start(nextTimerInterval(m_deadline.remainingTime()));
     }
 }
 
