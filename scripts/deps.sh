@@ -5,7 +5,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang clang-format
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libclang-rt-14-dev
     libspdlog-dev libavutil-dev libbenchmark-dev
-    edid-decode iputils-ping
+    edid-decode iputils-ping xvfb xauth
 )
 missing=()
 for p in "${packages[@]}"; do
