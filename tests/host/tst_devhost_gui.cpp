@@ -1,5 +1,6 @@
 // The window of lm_devhost --gui over a running show, with a device type and node type
 // of the test's own and offscreen drawing.
+#include "BoardPanel.h"
 #include "DevHost.h"
 #include "DevHostWindow.h"
 #include "DeviceCard.h"
@@ -14,6 +15,7 @@
 #include "ShowEditor.h"
 #include "TouchCanvas.h"
 
+#include <QDial>
 #include <QFile>
 #include <QIODevice>
 #include <QImage>
@@ -247,6 +249,44 @@ private slots:
         QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(96, TouchCanvas::TitleHeight + 54));
         QTRY_VERIFY2(m_out.contains(QStringLiteral("[Left] touch (960, 540) on output 0 \"Main\"")),
             qPrintable(m_out));
+    }
+
+    // The Phidget plug-in on the Phidget22 stand-in, with the example show's board.
+    void boardPanelDrivesTheSimulatedBoard()
+    {
+        DevHost host(m_stream);
+        ShowEditor::installCallbacks(host);
+        QString error;
+        QVERIFY(host.loadPlugins(QStringLiteral(LM_PLUGIN_DIR), &error));
+        if (!host.registry().deviceFactory(QStringLiteral("Phidget")))
+            QSKIP("the Phidget plug-in is not built");
+        QVERIFY2(host.loadShow(QStringLiteral(LM_PHIDGET_SHOW), &error), qPrintable(error));
+        QVERIFY(host.setScript(Script(), &error));
+        if (!host.boards().available(&error))
+            QSKIP(qPrintable(error));
+        host.start(20);
+        DevHostWindow window(host);
+        QCOMPARE(window.boardPanels().size(), 1);
+        BoardPanel *panel = window.boardPanels().first();
+        QCOMPARE(panel->spec().serial, 12345);
+        QCOMPARE(panel->spec().attachCommand(),
+            QStringLiteral("attachBoard serial=12345 instance=\"Producer\" digitalInputs=4 "
+                           "digitalOutputs=4 encoders=1"));
+        panel->findChild<QPushButton *>(QStringLiteral("plugInButton"))->click();
+        QTRY_VERIFY(m_out.contains(QStringLiteral("[board 12345] attached")));
+
+        const Show *stage = host.instance(QStringLiteral("Stage"));
+        const auto output = [stage](int node, int index) {
+            return DevHost::describe(
+                stage->graph().node(node)->controller()->outputValues()[size_t(index)].get());
+        };
+        QTRY_COMPARE(output(1, 0), QStringLiteral("false"));
+        panel->inputButton(0)->click();
+        QTRY_COMPARE(output(1, 0), QStringLiteral("true"));
+        QTRY_COMPARE(host.boards().outputState(12345, -1, 0), 1);
+        // One detent back across the dial's wrap is one count back.
+        panel->encoderDial(0)->setValue(panel->encoderDial(0)->maximum());
+        QTRY_COMPARE(output(3, 1), QStringLiteral("-1"));
     }
 
     void guiNeedsADisplayOrOffscreen()
