@@ -2,10 +2,7 @@
 
 #include "phidget_server_manager.h"
 
-#if __has_include("phidget_device_setup.h")
 #include "phidget_device_setup.h"
-#define PHIDGET_HAS_SETUP_DIALOG 1
-#endif
 
 #include <LMLog.h>
 #include <Show.h>
@@ -312,16 +309,12 @@ void PhidgetDevice::init()
 
 bool PhidgetDevice::showSetupDialog(QWidget *parent)
 {
-#ifdef PHIDGET_HAS_SETUP_DIALOG
+    // The running runtime is left alone: the new configuration applies at the next init().
     PhidgetDeviceSetup dialog(this, parent);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     dialog.apply();
     return true;
-#else
-    Q_UNUSED(parent)
-    return false;
-#endif
 }
 
 bool PhidgetDevice::isActiveOnMasterOnly() const
