@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <limits>
 
 namespace {
 LM_PhidgetChannel channel(const QString &name, int type, int hubPort = -1, int number = -1)
@@ -181,8 +182,13 @@ void TestPhidgetUi::modelRolesColumnsAndCopyOnWrite()
     QCOMPARE(map, original); // the caller's map is untouched
 
     PhidgetChannelsModel empty({});
-    QCOMPARE(empty.addChannel(), 1);
+    QCOMPARE(empty.addChannel().value_or(-9), 1);
     QCOMPARE(empty.channels().value(1), channel("Channel 2", 0));
+    // -1 is a real id here, not a failure; above the greatest id nothing is left.
+    PhidgetChannelsModel negative({{-2, channel("Low", 5)}});
+    QCOMPARE(negative.addChannel().value_or(-9), -1);
+    PhidgetChannelsModel full({{std::numeric_limits<int32_t>::max(), channel("Top", 5)}});
+    QVERIFY(!full.addChannel());
 }
 
 void TestPhidgetUi::delegateEditors()
@@ -261,6 +267,10 @@ void TestPhidgetUi::channelIdsSortingAndCancel()
     });
     QVERIFY(!device->showSetupDialog(nullptr));
     QCOMPARE(device->config().channels, accepted);
+
+    PhidgetDeviceSetup open(device);
+    QVERIFY(fixture.show.removeDevice(device->typeName(), device->deviceNumber()));
+    QVERIFY(!open.apply()); // the device went while the dialog was open
 }
 
 void TestPhidgetUi::serverSerialAndAddress()
@@ -295,7 +305,7 @@ void TestPhidgetUi::serverSerialAndAddress()
         QVERIFY(address->isEnabled());
         QTest::keyClick(servers, Qt::Key_End);
         dialog->serialNumberLineEdit->clear();
-        QTest::keyClicks(dialog->serialNumberLineEdit, "-31"); // the sign is refused
+        QTest::keyClicks(dialog->serialNumberLineEdit, "-3,1"); // sign and separator refused
         QTest::keyClicks(dialog->nameLineEdit, " 2");
         press(dialog);
     });
@@ -304,6 +314,14 @@ void TestPhidgetUi::serverSerialAndAddress()
     QCOMPARE(local->config().serialNumber, 31);
     QCOMPARE(local->config().mediaServerId, 5);
     QCOMPARE(local->config().producerServerAddress, QStringLiteral("127.0.0.9")); // kept
+
+    onModal<PhidgetDeviceSetup>([](PhidgetDeviceSetup *dialog) {
+        dialog->serialNumberLineEdit->clear();
+        QTest::keyClicks(dialog->serialNumberLineEdit, "2147483648"); // above the top: kept
+        press(dialog);
+    });
+    QVERIFY(local->showSetupDialog(nullptr));
+    QCOMPARE(local->config().serialNumber, 31);
 }
 
 void TestPhidgetUi::inspectorAndPicker()
@@ -378,6 +396,14 @@ void TestPhidgetUi::inspectorAndPicker()
     inspector->findChild<QPushButton *>("changeButton")->click();
     QCOMPARE(fixture.valueChanges, 0);
     QCOMPARE(shownBy(*inspector).channelID, -1);
+
+    // The property editor drops the inspector while its picker is open.
+    onModal<PhidgetChannelPickerDialog>([&inspector](PhidgetChannelPickerDialog *picker) {
+        clickRow(picker->findChild<QTableView *>("channels"), 0);
+        inspector.reset();
+        press(picker);
+    });
+    inspector->findChild<QPushButton *>("changeButton")->click();
 
     Fixture empty;
     for (Show *show : {&empty.show, static_cast<Show *>(nullptr)}) {

@@ -5,6 +5,8 @@
 
 #include <Show.h>
 
+#include <QPointer>
+
 PhidgetChannelInspector::PhidgetChannelInspector(
     std::function<Show *()> currentShow, QWidget *parent)
     : INodeDataWidget(parent)
@@ -54,7 +56,9 @@ void PhidgetChannelInspector::onChangeClicked()
     Show *show = m_currentShow ? m_currentShow() : nullptr;
     PhidgetChannelPickerDialog picker(
         show, m_value.device.deviceId, m_value.channelID, m_value.channelType, nullptr);
-    if (picker.exec() != QDialog::Accepted || !picker.selectedChannel())
+    // The property editor may delete this widget while the picker runs modally.
+    const QPointer<PhidgetChannelInspector> self(this);
+    if (picker.exec() != QDialog::Accepted || !self || !picker.selectedChannel())
         return;
     setNodeData(*picker.selectedChannel());
 }

@@ -134,10 +134,10 @@ bool PhidgetChannelsModel::removeRows(int row, int count, const QModelIndex &par
     return true;
 }
 
-int32_t PhidgetChannelsModel::addChannel()
+std::optional<int32_t> PhidgetChannelsModel::addChannel()
 {
     if (m_lastId == std::numeric_limits<int32_t>::max())
-        return -1;
+        return std::nullopt;
     const int row = int(m_channels.size());
     beginInsertRows(QModelIndex(), row, row);
     const int32_t id = ++m_lastId;

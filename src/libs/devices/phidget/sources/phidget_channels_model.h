@@ -6,6 +6,7 @@
 #include <QStyledItemDelegate>
 
 #include <cstdint>
+#include <optional>
 
 // The channels of one device as a table: name, hub port, channel number, VINT
 // digital, type; row r is the r-th channel in ascending id order and the user role
@@ -33,8 +34,9 @@ public:
     bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
 
     // Appends a channel under an id above every id seen so far and returns that id;
-    // -1 (nothing added) once no greater id is left.
-    int32_t addChannel();
+    // nothing (and nothing added) once no greater id is left. Not -1 for that: after a
+    // stored id of -2 the next id is -1.
+    std::optional<int32_t> addChannel();
 
     const PhidgetChannelMap &channels() const { return m_channels; }
     int32_t lastId() const { return m_lastId; }

@@ -7,6 +7,7 @@
 #include <Screen.h>
 
 #include <QIntValidator>
+#include <QLocale>
 #include <QSortFilterProxyModel>
 
 #include <limits>
@@ -16,18 +17,24 @@ PhidgetDeviceSetup::PhidgetDeviceSetup(PhidgetDevice *device, QWidget *parent)
     , m_device(device)
 {
     setupUi(this);
+    // The producer's entry keeps its word in every language; the server entries are translated.
     serverComboBox->addItem(QStringLiteral("Producer"), 0);
     const MediaServers &servers = m_device->getMediaServers();
     for (auto it = servers.cbegin(); it != servers.cend(); ++it) {
         if (!it.value())
             continue;
         serverComboBox->addItem(
-            QStringLiteral("%1 / %2").arg(it.value()->name(), it.value()->networkAddress()),
-            it.key());
+            tr("%1 / %2").arg(it.value()->name(), it.value()->networkAddress()), it.key());
     }
 
-    serialNumberLineEdit->setValidator(
-        new QIntValidator(0, std::numeric_limits<int>::max(), serialNumberLineEdit));
+    auto *serialValidator
+        = new QIntValidator(0, std::numeric_limits<int>::max(), serialNumberLineEdit);
+    // Digits only: a group separator ("1,234") would pass the validator but not toInt(),
+    // and the serial number would silently become 0.
+    QLocale digitsOnly = QLocale::c();
+    digitsOnly.setNumberOptions(QLocale::RejectGroupSeparator);
+    serialValidator->setLocale(digitsOnly);
+    serialNumberLineEdit->setValidator(serialValidator);
     channelsTable->setItemDelegate(new ChannelEditorDelegate(this));
 
     connect(serverComboBox, &QComboBox::currentIndexChanged, this,
@@ -58,28 +65,40 @@ PhidgetDeviceSetup::PhidgetDeviceSetup(PhidgetDevice *device, QWidget *parent)
     connect(deleteChannelButton, &QPushButton::clicked, this, &PhidgetDeviceSetup::onDeleteChannel);
 }
 
-void PhidgetDeviceSetup::apply()
+bool PhidgetDeviceSetup::apply()
 {
+    if (!m_device)
+        return false;
     m_device->setName(nameLineEdit->text());
     PhidgetDeviceConfig config;
-    // Empty text gives 0.
-    config.serialNumber = serialNumberLineEdit->text().toInt(nullptr, 10);
+    // Empty text gives 0. The validator still lets a number above its top stand while it
+    // is typed ("2147483648"); that keeps the stored serial number instead of becoming 0.
+    const QString serialText = serialNumberLineEdit->text();
+    bool serialOk = serialText.isEmpty();
+    config.serialNumber = serialOk ? 0 : serialText.toInt(&serialOk, 10);
+    if (!serialOk) {
+        config.serialNumber = m_device->config().serialNumber;
+        if (LMLog::modeContains(LOG::WARNING))
+            qCWarning(LMLog::s_lmLogCat).noquote()
+                << QStringLiteral("[PHIDGET] %1: serial number \"%2\" is out of range; %3 kept")
+                       .arg(m_device->name(), serialText, QString::number(config.serialNumber));
+    }
     // No server selected gives 0, the producer.
     config.mediaServerId = serverComboBox->currentData().toInt();
     config.producerServerAddress = producerAddressLineEdit->text();
     config.channels = m_model->channels();
     m_device->setConfig(config);
+    return true;
 }
 
 void PhidgetDeviceSetup::onAddChannel()
 {
-    const int32_t id = m_model->addChannel();
-    if (id < 0) {
+    if (!m_model->addChannel()) {
         if (LMLog::modeContains(LOG::WARNING))
             qCWarning(LMLog::s_lmLogCat).noquote()
                 << QStringLiteral("[PHIDGET] %1: no channel id above %2 is left; channel not added")
-                       .arg(m_device->name())
-                       .arg(m_model->lastId());
+                       .arg(m_device ? m_device->name() : QString(),
+                           QString::number(m_model->lastId()));
         return;
     }
     // Show the new channel, wherever the current sorting puts it.

@@ -3,6 +3,7 @@
 #include "ui_PhidgetDeviceSetup.h"
 
 #include <QDialog>
+#include <QPointer>
 
 class PhidgetChannelsModel;
 class PhidgetDevice;
@@ -17,8 +18,9 @@ class PhidgetDeviceSetup : public QDialog, public Ui::PhidgetDeviceSetup
 public:
     explicit PhidgetDeviceSetup(PhidgetDevice *device, QWidget *parent = nullptr);
 
-    // Writes the name and a whole new configuration into the device.
-    void apply();
+    // Writes the name and a whole new configuration into the device; false when the
+    // device was deleted while the dialog was open.
+    bool apply();
 
 private slots:
     void onAddChannel();
@@ -26,7 +28,8 @@ private slots:
     void onServerIndexChanged(int index);
 
 private:
-    PhidgetDevice *m_device; // not owned
+    // Not owned. Guarded: the host may delete the device while the dialog runs modally.
+    QPointer<PhidgetDevice> m_device;
     PhidgetChannelsModel *m_model = nullptr;
     QSortFilterProxyModel *m_proxy = nullptr;
 };
