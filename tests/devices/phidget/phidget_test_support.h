@@ -1,53 +1,142 @@
 #pragma once
 
 #include "phidget_bridge.h"
+#include "phidget_channel_data.h"
 
-#include <NodeTypeRegistry.h>
+#include <DevicePluginTraits.h>
+#include <HostRegistry.h>
+#include <LMLog.h>
+#include <NodeGraph.h>
 #include <Show.h>
+#include <phidget22_sim.h>
 
-#include <QList>
-#include <QPair>
-#include <QString>
-#include <QStringList>
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QtTest>
 
 #include <memory>
+#include <mutex>
 
-class INodeController;
+inline NodeTypeRegistry makePhidgetRegistry()
+{
+    NodeTypeRegistry r;
+    HostRegistry::registerHostTypes(r);
+    DevicePlugin::fillNodeTypeRegistry(r, HostCallbacks());
+    return r;
+}
 
-// Host data types plus the plug-in's node types.
-NodeTypeRegistry makePhidgetRegistry();
+// The producer, or media server `localId`; every instance knows media server 1.
+inline std::unique_ptr<Show> makeInstance(const NodeTypeRegistry &registry, int localId = 0)
+{
+    auto show = std::make_unique<Show>(registry);
+    if (localId > 0) {
+        show->setAppMode(Show::MediaServerMode);
+        show->setLocalMediaServerId(localId);
+    }
+    show->addMediaServer(std::make_unique<Screen>(1, QStringLiteral("MS1"), "127.0.0.2"));
+    return show;
+}
 
-// One host instance: the producer, or media server `localId` (> 0). Every instance knows
-// media server 1 at 127.0.0.2.
-std::unique_ptr<Show> makeInstance(const NodeTypeRegistry &registry, int localId = 0);
+inline PhidgetDevice *addPhidgetDevice(
+    Show &show, int number, const PhidgetDeviceConfig &config, const QString &name = "Board")
+{
+    auto *device = new PhidgetDevice(true);
+    device->setDeviceNumber(number);
+    device->setName(name);
+    device->setConfig(config);
+    return show.addDevice(device) ? device : nullptr;
+}
 
-// A Phidget device `number` with that configuration, added to the show (not started).
-PhidgetDevice *addPhidgetDevice(
-    Show &show, int number, const PhidgetDeviceConfig &config, const QString &name = "Board");
+inline LM_PhidgetChannel phidgetChannel(
+    LM_PhidgetChannelType type, int channelNumber, int hubPort = -1, bool vint = false)
+{
+    return {QStringLiteral("ch%1").arg(channelNumber), hubPort, channelNumber, vint, type};
+}
 
-LM_PhidgetChannel phidgetChannel(
-    LM_PhidgetChannelType type, int channelNumber, int hubPort = -1, bool vint = false);
-
-// A node of that controller type whose "Channel" designates (device, channel id).
+// A node whose "Channel" designates (device, channel id), bound.
 template<class Controller>
-Controller *addChannelNode(Show &show, int deviceNumber, int channelId);
+Controller *addChannelNode(Show &show, int deviceNumber, int channelId)
+{
+    Node *node = show.graph().createNode(Controller::s_controllerType);
+    auto *controller = dynamic_cast<Controller *>(node->controller());
+    auto *channel = controller->template propertyData<PhidgetChannelData>(0);
+    channel->device = DeviceDescriptorData(PhidgetDevice::s_typeName, deviceNumber);
+    channel->channelID = channelId;
+    controller->onPropertyChanged(0);
+    return controller;
+}
 
-// The stand-in's call log, one call per entry; calls of these names only when given.
-QStringList simCalls(const QStringList &names = {});
-// Only the call names, in order.
-QStringList simCallNames(const QStringList &names = {});
-void simClear();
-// Delivers what the stand-in has queued, then what Qt has queued for this thread.
-void deliverEvents();
+// The stand-in's call log: calls of these names (all when empty), or only their names.
+inline QStringList simCalls(const QStringList &names = {}, bool namesOnly = false)
+{
+    QByteArray text(lmsim_phidget_log_text(nullptr, 0) + 1, '\0');
+    lmsim_phidget_log_text(text.data(), int(text.size()));
+    QStringList calls;
+    for (const QString &line :
+        QString::fromUtf8(text.constData()).split('\n', Qt::SkipEmptyParts)) {
+        const QString name = line.section('(', 0, 0);
+        if (names.isEmpty() || names.contains(name))
+            calls << (namesOnly ? name : line);
+    }
+    return calls;
+}
 
-// The Qt messages of its lifetime, as (type, text), with info enabled in the log mode.
+// What the stand-in has queued, then what Qt has queued for this thread.
+inline void deliverEvents()
+{
+    QCOMPARE(lmsim_phidget_wait_idle(5000), int(EPHIDGET_OK));
+    QCoreApplication::sendPostedEvents();
+}
+
+inline void setLogMode(lmlog::logMode mode)
+{
+    static QTemporaryDir dir;
+    LMLog(dir.filePath(QStringLiteral("test.log")), 1 << 20).setMode(mode); // process-wide
+}
+
+// The Qt messages of its lifetime, info enabled, without the attach and detach lines (which
+// come whenever the stand-in gets to them).
 class MessageCapture
 {
 public:
-    MessageCapture();
-    ~MessageCapture();
-    QList<QPair<QtMsgType, QString>> messages() const;
-    QStringList texts() const;
-    // The text of "[PHIDGET] <message> Error <code>: <description>".
-    static QString failure(const char *message, PhidgetReturnCode code);
+    MessageCapture()
+    {
+        setLogMode(lmlog::Encodage);
+        const std::lock_guard<std::mutex> lock(s_mutex);
+        s_messages.clear();
+        s_previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &, const QString &text) {
+                const std::lock_guard<std::mutex> lock(s_mutex);
+                if (!text.startsWith("[PHIDGET] Channel "))
+                    s_messages.append({type, text});
+            });
+    }
+    ~MessageCapture() { qInstallMessageHandler(s_previous); }
+
+    QStringList texts(QList<QtMsgType> *types = nullptr) const
+    {
+        const std::lock_guard<std::mutex> lock(s_mutex);
+        QStringList texts;
+        for (const auto &[type, text] : s_messages) {
+            texts << text;
+            if (types)
+                *types << type;
+        }
+        return texts;
+    }
+    // "[PHIDGET] <call> failed. Error <code>: <description>"
+    static QString failure(const char *call, PhidgetReturnCode code)
+    {
+        const char *description = "";
+        Phidget_getErrorDescription(code, &description);
+        return QStringLiteral("[PHIDGET] %1 failed. Error %2: %3")
+            .arg(call)
+            .arg(code)
+            .arg(description);
+    }
+
+private:
+    static inline std::mutex s_mutex;
+    static inline QList<QPair<QtMsgType, QString>> s_messages;
+    static inline QtMessageHandler s_previous = nullptr;
 };
