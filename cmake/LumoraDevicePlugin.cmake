@@ -4,23 +4,37 @@
 #                        [OUTPUT_DIRECTORY <dir>])
 #
 # IID is the plug-in's key in its metadata ("PingDevice", ...). The plug-in's sources
-# define the functions of DevicePluginTraits.h; the shared PluginInterface, the node
-# controller base and the registration helpers come from src/libs/devices/common.
+# define the functions of DevicePluginTraits.h; the shared PluginInterface and the
+# registration helpers come from src/libs/devices/common.
 # The library lands in LM_PLUGIN_OUTPUT_DIRECTORY unless OUTPUT_DIRECTORY says otherwise;
 # only plug-ins built into LM_PLUGIN_OUTPUT_DIRECTORY are installed (into <prefix>/plugins,
 # beside bin/ and the libraries, the layout the development host expects).
+#
+# One definition of the node controller base per process: INodeController is compiled
+# into lmlib alone, since the host's IShowNodeController derives from it, and the plug-ins
+# link to it. A private copy in a plug-in would give the class two identities in one
+# object (every controller's base chain runs through lmlib's): the host's
+# qobject_cast<INodeController *>, which compares meta-objects, would refuse them.
+# The rest of what a plug-in compiles in stays private to it: on ELF it exports its Qt
+# entry points only, as a DLL exports only what it declares, so that its PluginInterface,
+# its copy of the shared identifiers and its static libraries never bind to the host's
+# or to another plug-in's.
 
 set(LM_DEVICE_FRAMEWORK_DIR ${CMAKE_CURRENT_LIST_DIR}/../src/libs/devices/common)
 get_filename_component(LM_DEVICE_FRAMEWORK_DIR ${LM_DEVICE_FRAMEWORK_DIR} ABSOLUTE)
 
 set(LM_DEVICE_FRAMEWORK_SOURCES
-    ${LM_DEVICE_FRAMEWORK_DIR}/INodeController.h
-    ${LM_DEVICE_FRAMEWORK_DIR}/INodeController.cpp
     ${LM_DEVICE_FRAMEWORK_DIR}/PluginInterface.h
     ${LM_DEVICE_FRAMEWORK_DIR}/PluginInterface.cpp
     ${LM_DEVICE_FRAMEWORK_DIR}/DevicePluginTraits.h
     ${LM_DEVICE_FRAMEWORK_DIR}/NodeRegistration.h
 )
+
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    set(LM_DEVICE_PLUGIN_EXPORTS ${CMAKE_BINARY_DIR}/lm_device_plugin.map)
+    file(CONFIGURE OUTPUT ${LM_DEVICE_PLUGIN_EXPORTS} CONTENT
+        "{\n  global: qt_plugin_instance; qt_plugin_query_metadata*;\n  local: *;\n};\n")
+endif()
 
 function(lm_add_device_plugin target)
     cmake_parse_arguments(ARG "" "IID;OUTPUT_DIRECTORY" "SOURCES;LIBS" ${ARGN})
@@ -45,6 +59,11 @@ function(lm_add_device_plugin target)
     set_target_properties(${target} PROPERTIES
         LIBRARY_OUTPUT_DIRECTORY ${_out}
         RUNTIME_OUTPUT_DIRECTORY ${_out})
+    if(LM_DEVICE_PLUGIN_EXPORTS)
+        target_link_options(${target} PRIVATE
+            "LINKER:--version-script=${LM_DEVICE_PLUGIN_EXPORTS}")
+        set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${LM_DEVICE_PLUGIN_EXPORTS})
+    endif()
     lm_set_warnings(${target})
     if(NOT ARG_OUTPUT_DIRECTORY)
         install(TARGETS ${target} LIBRARY DESTINATION plugins RUNTIME DESTINATION plugins

@@ -17,8 +17,18 @@ foreach(header LMLog.h LMLogMessage.h XmlWriter.h LMFile.h LMLogExport.h)
     endif()
 endforeach()
 
+# The consumer is built as the library was: same compiler, same sanitizers (an
+# instrumented library needs the sanitizer's runtime in the program that loads it).
+load_cache(${BUILD_DIR} READ_WITH_PREFIX build_ CMAKE_CXX_COMPILER CMAKE_CXX_FLAGS LM_SANITIZE)
+set(flags "${build_CMAKE_CXX_FLAGS}")
+if(build_LM_SANITIZE)
+    list(JOIN build_LM_SANITIZE "," sanitizers)
+    string(APPEND flags " -fsanitize=${sanitizers}")
+endif()
 run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/consumer -G ${GENERATOR}
-    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release)
+    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release
+    -DCMAKE_CXX_COMPILER=${build_CMAKE_CXX_COMPILER} "-DCMAKE_CXX_FLAGS=${flags}"
+    "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/consumer -j2)
 run(${WORK_DIR}/consumer/consumer ${WORK_DIR}/out/consumer-1.log)
 run(${WORK_DIR}/consumer/writer_only)

@@ -87,6 +87,9 @@ private slots:
         QVERIFY2(node, qPrintable(error));
         auto *controller = dynamic_cast<IShowNodeController *>(node->controller());
         QVERIFY(controller);
+        // One base class for host and plug-in: the host's meta-object knows the controller.
+        QObject *object = controller;
+        QCOMPARE(qobject_cast<INodeController *>(object), node->controller());
         QCOMPARE(controller->controllerType(), TestSinkControllerType);
         QCOMPARE(controller->inputValues().size(), size_t(1));
         QVERIFY(controller->inputValues()[0] && controller->inputValues()[0]->defined);

@@ -2,6 +2,7 @@
 
 #include "NodeData.h"
 #include "SlotDescriptors.h"
+#include "lmlib_global.h"
 
 #include <QDomElement>
 #include <QObject>
@@ -15,7 +16,8 @@ class XmlWriter;
 
 // The piece of a show-graph node that a plug-in supplies: its slots, one value per
 // slot, the XML form of the values and the access to connected inputs and triggers.
-class INodeController : public QObject
+// Its one definition lives in lmlib, beside IShowNodeController that derives from it.
+class LMLIB_EXPORT INodeController : public QObject
 {
     Q_OBJECT
 public:
