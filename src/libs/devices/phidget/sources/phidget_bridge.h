@@ -56,6 +56,8 @@ signals:
     void channelDetached(int channelId);
 
 private:
+    // Both belong to the host's thread; the handlers reach the device only through the
+    // context registry and never read these.
     std::unique_ptr<Runtime> m_runtime;
     PhidgetDeviceConfig m_config;
 };

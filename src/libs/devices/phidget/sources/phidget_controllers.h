@@ -47,7 +47,7 @@ public:
     void onChannelDetached(int channelId);
 
 private:
-    QList<QMetaObject::Connection> m_connections;
+    QList<QMetaObject::Connection> m_connections; // host's thread, like the whole controller
 };
 
 // "Phidget Encoder Input": the low 32 bits of the position on "Position", the last change on
@@ -71,7 +71,7 @@ public:
     void onChannelDetached(int channelId);
 
 private:
-    QList<QMetaObject::Connection> m_connections;
+    QList<QMetaObject::Connection> m_connections; // host's thread, like the whole controller
 };
 
 // "Phidget Digital Output": "Set" writes the boolean of "Value" to the output, from the
