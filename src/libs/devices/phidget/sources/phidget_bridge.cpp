@@ -1,8 +1,7 @@
 #include "phidget_bridge.h"
 
-#include "phidget_server_manager.h"
-
 #include "phidget_device_setup.h"
+#include "phidget_server_manager.h"
 
 #include <LMLog.h>
 #include <Show.h>
@@ -11,6 +10,7 @@
 #include <QDomElement>
 #include <QHostAddress>
 #include <QMetaType>
+
 #include <condition_variable>
 #include <limits>
 #include <map>
