@@ -6,9 +6,12 @@
 #include <INodeController.h>
 #include <XmlWriter.h>
 
+#include <QApplication>
+#include <QDialog>
 #include <QDomDocument>
 #include <QJsonObject>
 #include <QPluginLoader>
+#include <QTimer>
 
 namespace {
 QDomElement parse(QDomDocument &document, const QString &xml)
@@ -36,6 +39,7 @@ private slots:
     void readsWithDefaultsAndMerges();
     void writesInAscendingIdOrder();
     void channelData();
+    void setupOfADeviceDeletedMeanwhile();
     void plugin();
 };
 
@@ -119,6 +123,21 @@ void TestPhidgetDevice::channelData()
     std::unique_ptr<ANodeData> copy(value.clone()); // all of it
     const auto *typed = dynamic_cast<PhidgetChannelData *>(copy.get());
     QVERIFY(typed && typed->defined && typed->channelType == 6 && typed->device.deviceId == 3);
+}
+
+void TestPhidgetDevice::setupOfADeviceDeletedMeanwhile()
+{
+    const NodeTypeRegistry registry = makePhidgetRegistry();
+    const auto show = makeInstance(registry);
+    PhidgetDevice *device = addPhidgetDevice(*show, 1, {});
+    // Accepted, but the device went while the dialog ran: not reported as set up.
+    QTimer::singleShot(0, [&show] {
+        QDialog *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        show->removeDevice(PhidgetDevice::s_typeName, 1);
+        if (dialog)
+            dialog->accept();
+    });
+    QVERIFY(!device->showSetupDialog(nullptr));
 }
 
 void TestPhidgetDevice::plugin()

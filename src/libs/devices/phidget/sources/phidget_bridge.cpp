@@ -272,7 +272,8 @@ const QString PhidgetDevice::s_typeName = QStringLiteral("Phidget");
 PhidgetDevice::PhidgetDevice(bool param)
     : Device(param)
 {
-    // Queued connections copy the encoder's position by its type's name.
+    // Moc names the position's type "int64_t"; whatever finds argument types by name (a
+    // queued invokeMethod with Q_ARG, QMetaType::fromName) needs that name registered.
     qRegisterMetaType<int64_t>("int64_t");
     m_typeName = s_typeName;
     m_deviceNumber = 0;
@@ -311,10 +312,9 @@ bool PhidgetDevice::showSetupDialog(QWidget *parent)
 {
     // The running runtime is left alone: the new configuration applies at the next init().
     PhidgetDeviceSetup dialog(this, parent);
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
-    dialog.apply();
-    return true;
+    // The host may delete this device while the dialog runs: past exec() only the dialog,
+    // which guards its device, is touched, and a device that is gone is not reported as set up.
+    return dialog.exec() == QDialog::Accepted && dialog.apply();
 }
 
 bool PhidgetDevice::isActiveOnMasterOnly() const

@@ -40,12 +40,12 @@ void fillNodeTypeRegistry(NodeTypeRegistry &registry, const HostCallbacks &callb
     registry.dataFactories.insert(
         PhidgetChannelDataTypeId, []() -> ANodeData * { return new PhidgetChannelData(); });
     registry.dataColors.insert(PhidgetChannelDataTypeId, deviceNodeColor());
-    // ---- channel data widget factory (PhidgetChannelInspector) goes here ----
+    // The inspector keeps the host's callable rather than a show: it resolves devices in the
+    // show that is current each time it looks.
     registry.dataWidgetFactories.insert(PhidgetChannelDataTypeId,
         [currentShow = callbacks.currentShow](QWidget *parent) -> INodeDataWidget * {
             return new PhidgetChannelInspector(currentShow, parent);
         });
-    // ---- end of the widget factory ----
 
     registerController<PhidgetDigitalOutputController>(registry,
         PhidgetDigitalOutputController::s_controllerType, "Phidget Digital Output",
