@@ -268,8 +268,8 @@ private slots:
         DevHostWindow window(host);
         QCOMPARE(window.boardPanels().size(), 1);
         BoardPanel *panel = window.boardPanels().first();
-        QCOMPARE(panel->spec().serial, 12345);
-        QCOMPARE(panel->spec().attachCommand(),
+        QCOMPARE(panel->board().serial, 12345);
+        QCOMPARE(panel->board().attachCommand(),
             QStringLiteral("attachBoard serial=12345 instance=\"Producer\" digitalInputs=4 "
                            "digitalOutputs=4 encoders=1"));
         panel->findChild<QPushButton *>(QStringLiteral("plugInButton"))->click();

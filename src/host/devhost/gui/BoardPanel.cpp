@@ -34,10 +34,10 @@ QString quoted(const QString &text)
     return QLatin1Char('"') + escaped + QLatin1Char('"');
 }
 
-int countOf(const QList<BoardSpec::Channel> &channels)
+int countOf(const QList<BoardInfo::Channel> &channels)
 {
     int count = 0;
-    for (const BoardSpec::Channel &c : channels)
+    for (const BoardInfo::Channel &c : channels)
         count = std::max(count, c.number + 1);
     return std::min(count, maxChannels);
 }
@@ -51,9 +51,9 @@ QString lampStyle(int state)
 
 } // namespace
 
-QList<BoardSpec> BoardSpec::fromShow(const DevHost &host)
+QList<BoardInfo> BoardInfo::fromShow(const DevHost &host)
 {
-    QMap<int, BoardSpec> boards;
+    QMap<int, BoardInfo> boards;
     if (host.instances().empty())
         return {};
     const Show &producer = *host.instances().front();
@@ -71,14 +71,14 @@ QList<BoardSpec> BoardSpec::fromShow(const DevHost &host)
         const int serial = e.attribute(QStringLiteral("serialNumber")).toInt(&ok);
         if (!ok || serial < 0)
             continue;
-        BoardSpec &spec = boards[serial];
-        spec.serial = serial;
-        if (spec.deviceName.isEmpty())
-            spec.deviceName = device->name();
+        BoardInfo &board = boards[serial];
+        board.serial = serial;
+        if (board.deviceName.isEmpty())
+            board.deviceName = device->name();
         const int server = e.attribute(QStringLiteral("mediaServerId")).toInt();
         for (const InstanceConfig &inst : host.showFile().instances()) {
-            if (spec.instance.isEmpty() && inst.mediaServerId == server)
-                spec.instance = inst.name;
+            if (board.instance.isEmpty() && inst.mediaServerId == server)
+                board.instance = inst.name;
         }
         for (QDomElement c = e.firstChildElement(QStringLiteral("channel")); !c.isNull();
              c = c.nextSiblingElement(QStringLiteral("channel"))) {
@@ -89,9 +89,9 @@ QList<BoardSpec> BoardSpec::fromShow(const DevHost &host)
             if (!ok || channel.number < 0 || channel.number >= maxChannels)
                 continue;
             const int type = c.attribute(QStringLiteral("type")).toInt();
-            QList<Channel> *list = type == digitalInputType ? &spec.inputs
-                : type == digitalOutputType                 ? &spec.outputs
-                : type == encoderType                       ? &spec.encoders
+            QList<Channel> *list = type == digitalInputType ? &board.inputs
+                : type == digitalOutputType                 ? &board.outputs
+                : type == encoderType                       ? &board.encoders
                                                             : nullptr;
             if (list)
                 list->append(channel);
@@ -100,7 +100,7 @@ QList<BoardSpec> BoardSpec::fromShow(const DevHost &host)
     return boards.values();
 }
 
-QString BoardSpec::attachCommand() const
+QString BoardInfo::attachCommand() const
 {
     QString command
         = QStringLiteral("attachBoard serial=%1 instance=%2").arg(serial).arg(quoted(instance));
@@ -123,31 +123,31 @@ QString BoardSpec::attachCommand() const
     return command;
 }
 
-BoardPanel::BoardPanel(DevHost &host, const BoardSpec &spec, QWidget *parent)
+BoardPanel::BoardPanel(DevHost &host, const BoardInfo &board, QWidget *parent)
     : QGroupBox(parent)
     , m_ui(std::make_unique<Ui::BoardPanel>())
     , m_host(host)
-    , m_spec(spec)
+    , m_board(board)
 {
     m_ui->setupUi(this);
-    setObjectName(QStringLiteral("board_%1").arg(spec.serial));
-    setTitle(tr("Board %1 (%2)").arg(spec.serial).arg(spec.deviceName));
-    m_ui->machineLabel->setText(spec.instance.isEmpty() ? tr("<i>no instance hosts it</i>")
-                                                        : tr("on %1").arg(spec.instance));
-    m_ui->plugInButton->setEnabled(!spec.instance.isEmpty());
+    setObjectName(QStringLiteral("board_%1").arg(board.serial));
+    setTitle(tr("Board %1 (%2)").arg(board.serial).arg(board.deviceName));
+    m_ui->machineLabel->setText(board.instance.isEmpty() ? tr("<i>no instance hosts it</i>")
+                                                         : tr("on %1").arg(board.instance));
+    m_ui->plugInButton->setEnabled(!board.instance.isEmpty());
     connect(
-        m_ui->plugInButton, &QPushButton::clicked, this, [this] { push(m_spec.attachCommand()); });
+        m_ui->plugInButton, &QPushButton::clicked, this, [this] { push(m_board.attachCommand()); });
     connect(m_ui->unplugButton, &QPushButton::clicked, this,
-        [this] { push(QStringLiteral("detachBoard serial=%1").arg(m_spec.serial)); });
+        [this] { push(QStringLiteral("detachBoard serial=%1").arg(m_board.serial)); });
 
-    for (const BoardSpec::Channel &channel : spec.inputs) {
+    for (const BoardInfo::Channel &channel : board.inputs) {
         auto *button = new QPushButton(
             channel.name.isEmpty() ? QString::number(channel.number) : channel.name, this);
         button->setCheckable(true);
         button->setToolTip(tr("Digital input %1: pressed is 1").arg(channel.number));
         connect(button, &QPushButton::toggled, this, [this, button, channel](bool on) {
             const QString command = QStringLiteral("digitalInput serial=%1 channel=%2 state=%3%4")
-                                        .arg(m_spec.serial)
+                                        .arg(m_board.serial)
                                         .arg(channel.number)
                                         .arg(on ? 1 : 0)
                                         .arg(channelFields(channel));
@@ -160,7 +160,7 @@ BoardPanel::BoardPanel(DevHost &host, const BoardSpec &spec, QWidget *parent)
         m_ui->inputsLayout->addWidget(button);
         m_inputs.append(button);
     }
-    for (const BoardSpec::Channel &channel : spec.outputs) {
+    for (const BoardInfo::Channel &channel : board.outputs) {
         auto *lamp = new QLabel(this);
         lamp->setFixedSize(16, 16);
         lamp->setToolTip(tr("Digital output %1 (%2)").arg(channel.number).arg(channel.name));
@@ -169,7 +169,7 @@ BoardPanel::BoardPanel(DevHost &host, const BoardSpec &spec, QWidget *parent)
         m_lamps.append(lamp);
         m_lampStates.append(-1);
     }
-    for (const BoardSpec::Channel &channel : spec.encoders) {
+    for (const BoardInfo::Channel &channel : board.encoders) {
         auto *dial = new QDial(this);
         dial->setRange(0, dialSteps - 1);
         dial->setWrapping(true);
@@ -188,7 +188,7 @@ BoardPanel::BoardPanel(DevHost &host, const BoardSpec &spec, QWidget *parent)
             m_dialValues[index] = value;
             if (counts != 0) {
                 push(QStringLiteral("turnEncoder serial=%1 channel=%2 counts=%3%4")
-                         .arg(m_spec.serial)
+                         .arg(m_board.serial)
                          .arg(channel.number)
                          .arg(counts)
                          .arg(channelFields(channel)));
@@ -200,14 +200,14 @@ BoardPanel::BoardPanel(DevHost &host, const BoardSpec &spec, QWidget *parent)
     }
     for (QHBoxLayout *layout : {m_ui->inputsLayout, m_ui->outputsLayout, m_ui->encodersLayout})
         layout->addStretch(1);
-    m_ui->inputsLabel->setVisible(!spec.inputs.isEmpty());
-    m_ui->outputsLabel->setVisible(!spec.outputs.isEmpty());
-    m_ui->encodersLabel->setVisible(!spec.encoders.isEmpty());
+    m_ui->inputsLabel->setVisible(!board.inputs.isEmpty());
+    m_ui->outputsLabel->setVisible(!board.outputs.isEmpty());
+    m_ui->encodersLabel->setVisible(!board.encoders.isEmpty());
 }
 
 BoardPanel::~BoardPanel() = default;
 
-QString BoardPanel::channelFields(const BoardSpec::Channel &channel) const
+QString BoardPanel::channelFields(const BoardInfo::Channel &channel) const
 {
     return channel.hubPort >= 0 ? QStringLiteral(" hubPort=%1").arg(channel.hubPort) : QString();
 }
@@ -223,9 +223,9 @@ bool BoardPanel::push(const QString &command)
 void BoardPanel::refreshOutputs()
 {
     for (int i = 0; i < m_lamps.size(); ++i) {
-        const BoardSpec::Channel &channel = m_spec.outputs[i];
+        const BoardInfo::Channel &channel = m_board.outputs[i];
         const int state
-            = m_host.boards().outputState(m_spec.serial, channel.hubPort, channel.number);
+            = m_host.boards().outputState(m_board.serial, channel.hubPort, channel.number);
         if (state == m_lampStates[i])
             continue;
         m_lampStates[i] = state;

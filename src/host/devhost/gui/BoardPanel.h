@@ -16,7 +16,7 @@ class BoardPanel;
 }
 
 // A board that the show's Phidget devices name, with its channels as they configure them.
-struct BoardSpec
+struct BoardInfo
 {
     struct Channel
     {
@@ -33,7 +33,7 @@ struct BoardSpec
     QList<Channel> encoders;
 
     // From the producer's copy of every "Phidget" device (its stored form), one per serial.
-    static QList<BoardSpec> fromShow(const DevHost &host);
+    static QList<BoardInfo> fromShow(const DevHost &host);
     // The stimulus that defines the board with these channels and plugs it in.
     QString attachCommand() const;
 };
@@ -45,10 +45,10 @@ class BoardPanel : public QGroupBox
 {
     Q_OBJECT
 public:
-    BoardPanel(DevHost &host, const BoardSpec &spec, QWidget *parent = nullptr);
+    BoardPanel(DevHost &host, const BoardInfo &board, QWidget *parent = nullptr);
     ~BoardPanel() override;
 
-    const BoardSpec &spec() const { return m_spec; }
+    const BoardInfo &board() const { return m_board; }
     QPushButton *inputButton(int index) const { return m_inputs.value(index); }
     QDial *encoderDial(int index) const { return m_dials.value(index); }
     // The lamps follow what the board drives on its outputs.
@@ -60,11 +60,11 @@ signals:
 
 private:
     bool push(const QString &command);
-    QString channelFields(const BoardSpec::Channel &channel) const;
+    QString channelFields(const BoardInfo::Channel &channel) const;
 
     std::unique_ptr<Ui::BoardPanel> m_ui;
     DevHost &m_host;
-    BoardSpec m_spec;
+    BoardInfo m_board;
     QList<QPushButton *> m_inputs;
     QList<QLabel *> m_lamps;
     QList<int> m_lampStates;

@@ -101,8 +101,8 @@ void DevHostWindow::buildWorld()
             m_canvases.append(canvas);
         }
     }
-    for (const BoardSpec &spec : BoardSpec::fromShow(m_host)) {
-        auto *panel = new BoardPanel(m_host, spec, this);
+    for (const BoardInfo &board : BoardInfo::fromShow(m_host)) {
+        auto *panel = new BoardPanel(m_host, board, this);
         connect(panel, &BoardPanel::stimulusPushed, this,
             [this](const QString &command, const QString &error) {
                 if (error.isEmpty())
