@@ -38,6 +38,17 @@ PhidgetHandle openHandle(const PhidgetDevice *device, int channelId, LM_PhidgetC
     const PhidgetDevice::Runtime *runtime = device ? device->runtime() : nullptr;
     return runtime ? runtime->channelHandle(channelId, type) : nullptr;
 }
+
+// The handle of the channel that `controller` designates, opened as `type`, or null.
+PhidgetHandle designatedHandle(
+    const PhidgetChannelController &controller, LM_PhidgetChannelType type)
+{
+    const PhidgetChannelData *designated = controller.channel();
+    const PhidgetDevice *device = controller.resolveDevice();
+    if (!designated || !device)
+        return nullptr;
+    return openHandle(device, designated->channelID, type);
+}
 } // namespace
 
 // ---- PhidgetChannelController ----
@@ -66,6 +77,32 @@ bool PhidgetChannelController::matchesChannel(int channelId) const
 {
     const PhidgetChannelData *value = channel();
     return value && value->channelID == channelId;
+}
+
+template<class Signal, class Controller, class Handler>
+void PhidgetChannelController::rebind(Signal signal, Handler Controller::*handler)
+{
+    for (const QMetaObject::Connection &connection : std::as_const(m_connections))
+        disconnect(connection);
+    m_connections.clear();
+    clearDefined(m_outputValues);
+
+    PhidgetDevice *device = resolveDevice();
+    if (!device)
+        return;
+    // Queued: the device emits on Phidget22's threads; the handlers touch the graph, which
+    // belongs to this controller's thread. Events arrive in the order they were emitted.
+    m_connections << connect(
+        device, signal, static_cast<Controller *>(this), handler, Qt::QueuedConnection);
+    m_connections << connect(device, &PhidgetDevice::channelDetached, this,
+        &PhidgetChannelController::onChannelDetached, Qt::QueuedConnection);
+}
+
+void PhidgetChannelController::onChannelDetached(int channelId)
+{
+    if (!matchesChannel(channelId))
+        return;
+    clearDefined(m_outputValues);
 }
 
 // ---- PhidgetDigitalInputController ----
@@ -100,20 +137,8 @@ bool PhidgetDigitalInputController::emitsTriggers() const
 
 void PhidgetDigitalInputController::onPropertyChanged(int)
 {
-    for (const QMetaObject::Connection &connection : std::as_const(m_connections))
-        disconnect(connection);
-    m_connections.clear();
-    clearDefined(m_outputValues);
-
-    PhidgetDevice *device = resolveDevice();
-    if (!device)
-        return;
-    // Queued: the device emits on Phidget22's threads; the handlers touch the graph, which
-    // belongs to this controller's thread. Events arrive in the order they were emitted.
-    m_connections << connect(device, &PhidgetDevice::digitalInputChanged, this,
-        &PhidgetDigitalInputController::onDigitalInputChanged, Qt::QueuedConnection);
-    m_connections << connect(device, &PhidgetDevice::channelDetached, this,
-        &PhidgetDigitalInputController::onChannelDetached, Qt::QueuedConnection);
+    rebind(
+        &PhidgetDevice::digitalInputChanged, &PhidgetDigitalInputController::onDigitalInputChanged);
 }
 
 void PhidgetDigitalInputController::onDigitalInputChanged(int channelId, bool state)
@@ -127,25 +152,13 @@ void PhidgetDigitalInputController::onDigitalInputChanged(int channelId, bool st
     fireOutputTrigger(0);
 }
 
-void PhidgetDigitalInputController::onChannelDetached(int channelId)
-{
-    if (!matchesChannel(channelId))
-        return;
-    if (BoolData *value = outputData<BoolData>(0))
-        value->defined = false;
-}
-
 void PhidgetDigitalInputController::updateOutputs()
 {
     BoolData *value = outputData<BoolData>(0);
     if (!value || value->defined)
         return;
-    const PhidgetChannelData *designated = channel();
-    PhidgetDevice *device = resolveDevice();
-    if (!designated || !device)
-        return;
-    auto handle = reinterpret_cast<PhidgetDigitalInputHandle>(
-        openHandle(device, designated->channelID, LM_DIGITAL_INPUT));
+    auto handle
+        = reinterpret_cast<PhidgetDigitalInputHandle>(designatedHandle(*this, LM_DIGITAL_INPUT));
     if (!handle)
         return;
     // Not attached yet fails quietly; a later tick polls again.
@@ -188,19 +201,8 @@ bool PhidgetEncoderController::emitsTriggers() const
 
 void PhidgetEncoderController::onPropertyChanged(int)
 {
-    for (const QMetaObject::Connection &connection : std::as_const(m_connections))
-        disconnect(connection);
-    m_connections.clear();
-    clearDefined(m_outputValues);
-
-    PhidgetDevice *device = resolveDevice();
-    if (!device)
-        return;
-    // Queued: emitted on Phidget22's threads, handled on this controller's thread, in order.
-    m_connections << connect(device, &PhidgetDevice::encoderPositionChanged, this,
-        &PhidgetEncoderController::onEncoderPositionChanged, Qt::QueuedConnection);
-    m_connections << connect(device, &PhidgetDevice::channelDetached, this,
-        &PhidgetEncoderController::onChannelDetached, Qt::QueuedConnection);
+    rebind(&PhidgetDevice::encoderPositionChanged,
+        &PhidgetEncoderController::onEncoderPositionChanged);
 }
 
 void PhidgetEncoderController::onEncoderPositionChanged(
@@ -220,24 +222,12 @@ void PhidgetEncoderController::onEncoderPositionChanged(
     fireOutputTrigger(0);
 }
 
-void PhidgetEncoderController::onChannelDetached(int channelId)
-{
-    if (!matchesChannel(channelId))
-        return;
-    clearDefined(m_outputValues);
-}
-
 void PhidgetEncoderController::updateOutputs()
 {
     IntData *value = outputData<IntData>(0);
     if (!value || value->defined)
         return;
-    const PhidgetChannelData *designated = channel();
-    PhidgetDevice *device = resolveDevice();
-    if (!designated || !device)
-        return;
-    auto handle = reinterpret_cast<PhidgetEncoderHandle>(
-        openHandle(device, designated->channelID, LM_ENCODER));
+    auto handle = reinterpret_cast<PhidgetEncoderHandle>(designatedHandle(*this, LM_ENCODER));
     if (!handle)
         return;
     int64_t position = 0;

@@ -25,6 +25,20 @@ public:
     PhidgetDevice *resolveDevice() const;
     // A defined "Channel" value names this channel id.
     bool matchesChannel(int channelId) const;
+
+    // Queued from the device, on the controller's thread: the designated channel's outputs
+    // are undefined until it reports again.
+    void onChannelDetached(int channelId);
+
+protected:
+    // Drops the connections to the device designated before and clears the outputs; then
+    // connects the newly designated device's `signal` to `handler` of this controller and its
+    // channel detaches to onChannelDetached. Only the controllers' own file instantiates it.
+    template<class Signal, class Controller, class Handler>
+    void rebind(Signal signal, Handler Controller::*handler);
+
+private:
+    QList<QMetaObject::Connection> m_connections; // host's thread, like the whole controller
 };
 
 // "Phidget Digital Input": the input's state on "Value", "Changed" at every reported change.
@@ -44,10 +58,6 @@ public:
 
     // Queued from the device, on the controller's thread.
     void onDigitalInputChanged(int channelId, bool state);
-    void onChannelDetached(int channelId);
-
-private:
-    QList<QMetaObject::Connection> m_connections; // host's thread, like the whole controller
 };
 
 // "Phidget Encoder Input": the low 32 bits of the position on "Position", the last change on
@@ -68,10 +78,6 @@ public:
 
     // Queued from the device, on the controller's thread.
     void onEncoderPositionChanged(int channelId, int64_t position, int positionChange);
-    void onChannelDetached(int channelId);
-
-private:
-    QList<QMetaObject::Connection> m_connections; // host's thread, like the whole controller
 };
 
 // "Phidget Digital Output": "Set" writes the boolean of "Value" to the output, from the
