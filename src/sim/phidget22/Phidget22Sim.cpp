@@ -773,6 +773,27 @@ PhidgetReturnCode deleteHandle(const char *name, H *ch, Phidget_ChannelClass cls
     return EPHIDGET_OK;
 }
 
+// Shared body of the getters: the value that an attached channel of class cls last reported.
+template<typename T>
+PhidgetReturnCode getValue(
+    const char *name, const void *ch, Phidget_ChannelClass cls, T *out, T Handle::*member)
+{
+    Sim &s = sim();
+    Lock lock(s.m_mutex);
+    Handle *h = nullptr;
+    PhidgetReturnCode rc = s.injected(name);
+    if (!rc)
+        rc = s.lookup(ch, cls, &h);
+    if (!rc && !out)
+        rc = EPHIDGET_INVALIDARG;
+    if (!rc && !h->attached)
+        rc = EPHIDGET_NOTATTACHED;
+    if (!rc)
+        *out = h->*member;
+    s.log(Line(name).ptr(ch).out(out != nullptr, !rc, rc ? "" : std::to_string(h->*member)));
+    return rc;
+}
+
 bool validAddress(const char *a)
 {
     return a && *a;
@@ -949,22 +970,8 @@ PhidgetReturnCode PhidgetDigitalInput_delete(PhidgetDigitalInputHandle *ch)
 
 PhidgetReturnCode PhidgetDigitalInput_getState(PhidgetDigitalInputHandle ch, int *state)
 {
-    Sim &s = sim();
-    Lock lock(s.m_mutex);
-    Handle *h = nullptr;
-    PhidgetReturnCode rc = s.injected("PhidgetDigitalInput_getState");
-    if (!rc)
-        rc = s.lookup(ch, PHIDCHCLASS_DIGITALINPUT, &h);
-    if (!rc && !state)
-        rc = EPHIDGET_INVALIDARG;
-    if (!rc && !h->attached)
-        rc = EPHIDGET_NOTATTACHED;
-    if (!rc)
-        *state = h->state;
-    s.log(Line("PhidgetDigitalInput_getState")
-              .ptr(ch)
-              .out(state != nullptr, !rc, rc ? "" : std::to_string(h->state)));
-    return rc;
+    return getValue(
+        "PhidgetDigitalInput_getState", ch, PHIDCHCLASS_DIGITALINPUT, state, &Handle::state);
 }
 
 PhidgetReturnCode PhidgetDigitalInput_setOnStateChangeHandler(
@@ -1029,22 +1036,8 @@ PhidgetReturnCode PhidgetEncoder_delete(PhidgetEncoderHandle *ch)
 
 PhidgetReturnCode PhidgetEncoder_getPosition(PhidgetEncoderHandle ch, int64_t *position)
 {
-    Sim &s = sim();
-    Lock lock(s.m_mutex);
-    Handle *h = nullptr;
-    PhidgetReturnCode rc = s.injected("PhidgetEncoder_getPosition");
-    if (!rc)
-        rc = s.lookup(ch, PHIDCHCLASS_ENCODER, &h);
-    if (!rc && !position)
-        rc = EPHIDGET_INVALIDARG;
-    if (!rc && !h->attached)
-        rc = EPHIDGET_NOTATTACHED;
-    if (!rc)
-        *position = h->position;
-    s.log(Line("PhidgetEncoder_getPosition")
-              .ptr(ch)
-              .out(position != nullptr, !rc, rc ? "" : std::to_string(h->position)));
-    return rc;
+    return getValue(
+        "PhidgetEncoder_getPosition", ch, PHIDCHCLASS_ENCODER, position, &Handle::position);
 }
 
 PhidgetReturnCode PhidgetEncoder_setOnPositionChangeHandler(
