@@ -100,13 +100,29 @@ QString instanceCheck(const DevHost &host, const QString &instance)
         .arg(instance, names.join(QStringLiteral(", ")));
 }
 
+INodeController *controllerIn(const Show &show, int nodeId)
+{
+    Node *node = show.graph().node(nodeId);
+    return node ? node->controller() : nullptr;
+}
+
 // The producer's copy stands for every copy: all are built from the same file.
 INodeController *controllerOf(const DevHost &host, int nodeId)
 {
-    if (host.instances().empty())
-        return nullptr;
-    Node *node = host.instances().front()->graph().node(nodeId);
-    return node ? node->controller() : nullptr;
+    return host.instances().empty() ? nullptr : controllerIn(*host.instances().front(), nodeId);
+}
+
+// What an expectation's instance and node lack, else empty with the node's controller.
+QString nodeCheck(
+    const DevHost &host, const QString &instance, int nodeId, INodeController **controller)
+{
+    const QString problem = instanceCheck(host, instance);
+    if (!problem.isEmpty())
+        return problem;
+    *controller = controllerOf(host, nodeId);
+    if (!*controller)
+        return QStringLiteral("the show has no node %1").arg(nodeId);
+    return QString();
 }
 
 QString nodeText(const DevHost &host, int nodeId)
@@ -175,12 +191,10 @@ bool parseExpectOutput(const Fields &f, ScriptEntry *entry, QString *error)
     const QString instance = f.value(QStringLiteral("instance")).trimmed();
     const qint64 atMs = entry->atMs;
     entry->check = [nodeId, output, instance](const DevHost &host) -> QString {
-        const QString problem = instanceCheck(host, instance);
+        INodeController *c = nullptr;
+        const QString problem = nodeCheck(host, instance, nodeId, &c);
         if (!problem.isEmpty())
             return problem;
-        INodeController *c = controllerOf(host, nodeId);
-        if (!c)
-            return QStringLiteral("the show has no node %1").arg(nodeId);
         if (slotIndex(output, c->outputSlots()) < 0)
             return QStringLiteral("%1 has no output \"%2\"").arg(nodeText(host, nodeId), output);
         return QString();
@@ -189,8 +203,7 @@ bool parseExpectOutput(const Fields &f, ScriptEntry *entry, QString *error)
         QStringList found;
         QString slotName = output;
         for (const Show *show : selectedInstances(host, instance)) {
-            Node *node = show->graph().node(nodeId);
-            INodeController *c = node ? node->controller() : nullptr;
+            INodeController *c = controllerIn(*show, nodeId);
             const int index = c ? slotIndex(output, c->outputSlots()) : -1;
             if (index < 0) {
                 found.append(QStringLiteral("no such output on %1").arg(show->instanceName()));
@@ -225,12 +238,10 @@ bool parseExpectFired(const Fields &f, ScriptEntry *entry, QString *error)
     const QString instance = f.value(QStringLiteral("instance")).trimmed();
     const qint64 atMs = entry->atMs;
     entry->check = [nodeId, trigger, instance](const DevHost &host) -> QString {
-        const QString problem = instanceCheck(host, instance);
+        INodeController *c = nullptr;
+        const QString problem = nodeCheck(host, instance, nodeId, &c);
         if (!problem.isEmpty())
             return problem;
-        INodeController *c = controllerOf(host, nodeId);
-        if (!c)
-            return QStringLiteral("the show has no node %1").arg(nodeId);
         if (slotIndex(trigger, c->outputTriggers()) < 0) {
             return QStringLiteral("%1 has no output trigger \"%2\"")
                 .arg(nodeText(host, nodeId), trigger);
@@ -241,8 +252,7 @@ bool parseExpectFired(const Fields &f, ScriptEntry *entry, QString *error)
         QStringList found;
         QString triggerName = trigger;
         for (const Show *show : selectedInstances(host, instance)) {
-            Node *node = show->graph().node(nodeId);
-            INodeController *c = node ? node->controller() : nullptr;
+            INodeController *c = controllerIn(*show, nodeId);
             const int index = c ? slotIndex(trigger, c->outputTriggers()) : -1;
             if (index >= 0)
                 triggerName = QString::fromStdString(c->outputTriggers()[size_t(index)].name);
