@@ -113,6 +113,21 @@ QString channelText(int hubPort, const QString &kind, int channel)
                         : QStringLiteral("%1 %2").arg(kind).arg(channel);
 }
 
+// Where a board event happens: "serial", "hubPort" (absent: -1) and "channel".
+struct ChannelAddress
+{
+    int serial = 0;
+    int hubPort = -1;
+    int channel = 0;
+};
+
+bool channelFields(const Fields &f, ChannelAddress *address, QString *error)
+{
+    return intField(f, QStringLiteral("serial"), 0, INT_MAX, 0, &address->serial, error)
+        && intField(f, QStringLiteral("hubPort"), -1, 15, -1, &address->hubPort, error)
+        && intField(f, QStringLiteral("channel"), 0, MaxChannels - 1, 0, &address->channel, error);
+}
+
 bool parseAttach(const Fields &f, ScriptEntry *entry, QString *error)
 {
     int serial = 0;
@@ -158,38 +173,28 @@ bool parseDetach(const Fields &f, ScriptEntry *entry, QString *error)
 
 bool parseDigitalInput(const Fields &f, ScriptEntry *entry, QString *error)
 {
-    int serial = 0;
-    int hubPort = -1;
-    int channel = 0;
+    ChannelAddress a;
     bool state = false;
-    if (!intField(f, QStringLiteral("serial"), 0, INT_MAX, 0, &serial, error)
-        || !intField(f, QStringLiteral("hubPort"), -1, 15, -1, &hubPort, error)
-        || !intField(f, QStringLiteral("channel"), 0, MaxChannels - 1, 0, &channel, error)
-        || !stateField(f, QStringLiteral("state"), &state, error)) {
+    if (!channelFields(f, &a, error) || !stateField(f, QStringLiteral("state"), &state, error))
         return false;
-    }
     entry->check = simCheck;
     entry->apply = [=](DevHost &host) {
-        host.print(host.boards().setInput(serial, hubPort, channel, state));
+        host.print(host.boards().setInput(a.serial, a.hubPort, a.channel, state));
     };
     return true;
 }
 
 bool parseTurnEncoder(const Fields &f, ScriptEntry *entry, QString *error)
 {
-    int serial = 0;
-    int hubPort = -1;
-    int channel = 0;
+    ChannelAddress a;
     int counts = 0;
-    if (!intField(f, QStringLiteral("serial"), 0, INT_MAX, 0, &serial, error)
-        || !intField(f, QStringLiteral("hubPort"), -1, 15, -1, &hubPort, error)
-        || !intField(f, QStringLiteral("channel"), 0, MaxChannels - 1, 0, &channel, error)
+    if (!channelFields(f, &a, error)
         || !intField(f, QStringLiteral("counts"), -1000000000, 1000000000, 0, &counts, error)) {
         return false;
     }
     entry->check = simCheck;
     entry->apply = [=](DevHost &host) {
-        host.print(host.boards().turnEncoder(serial, hubPort, channel, counts));
+        host.print(host.boards().turnEncoder(a.serial, a.hubPort, a.channel, counts));
     };
     return true;
 }
@@ -216,25 +221,20 @@ bool parseRestartServer(const Fields &f, ScriptEntry *entry, QString *)
 
 bool parseExpectDigitalOutput(const Fields &f, ScriptEntry *entry, QString *error)
 {
-    int serial = 0;
-    int hubPort = -1;
-    int channel = 0;
+    ChannelAddress a;
     bool state = false;
-    if (!intField(f, QStringLiteral("serial"), 0, INT_MAX, 0, &serial, error)
-        || !intField(f, QStringLiteral("hubPort"), -1, 15, -1, &hubPort, error)
-        || !intField(f, QStringLiteral("channel"), 0, MaxChannels - 1, 0, &channel, error)
-        || !stateField(f, QStringLiteral("state"), &state, error)) {
+    if (!channelFields(f, &a, error) || !stateField(f, QStringLiteral("state"), &state, error))
         return false;
-    }
     const qint64 atMs = entry->atMs;
     entry->check = simCheck;
     entry->verify = [=](const DevHost &host) -> std::optional<QString> {
-        const int actual = host.boards().outputState(serial, hubPort, channel);
+        const int actual = host.boards().outputState(a.serial, a.hubPort, a.channel);
         if (actual == int(state))
             return std::nullopt;
         return QStringLiteral("at %1 s, board %2 %3: expected %4, found %5")
-            .arg(QString::number(double(atMs) / 1000.0), QString::number(serial),
-                channelText(hubPort, QStringLiteral("digital output"), channel), stateText(state),
+            .arg(QString::number(double(atMs) / 1000.0), QString::number(a.serial),
+                channelText(a.hubPort, QStringLiteral("digital output"), a.channel),
+                stateText(state),
                 actual < 0 ? QStringLiteral("no such output") : stateText(actual != 0));
     };
     return true;
