@@ -428,27 +428,43 @@ PhidgetHandle PhidgetDevice::Runtime::channelHandle(int channelId, LM_PhidgetCha
     return channelHandle(channelId);
 }
 
+namespace {
+
+// A new channel of a class that reports values, with its change handler installed on the
+// channel's context; null, and nothing left behind, when a step fails.
+template<typename Channel, typename Handler>
+PhidgetHandle createReportingChannel(PhidgetDevice::Runtime &runtime, LM_PhidgetChannelType type,
+    int channelId, PhidgetReturnCode(CCONV *create)(Channel *), const char *createFailed,
+    PhidgetReturnCode(CCONV *setHandler)(Channel, Handler, void *), Handler handler,
+    const char *setHandlerFailed)
+{
+    Channel channel = nullptr;
+    PhidgetReturnCode result = create(&channel);
+    if (result != EPHIDGET_OK) {
+        PHIDGET_LOG_FAILURE(createFailed, result);
+        return nullptr;
+    }
+    const auto handle = reinterpret_cast<PhidgetHandle>(channel);
+    result = setHandler(
+        channel, handler, contextPointer(runtime.registerChannelContext(handle, channelId)));
+    if (result != EPHIDGET_OK) {
+        PHIDGET_LOG_FAILURE(setHandlerFailed, result);
+        runtime.deleteChannel(handle, type);
+        return nullptr;
+    }
+    return handle;
+}
+
+} // namespace
+
 PhidgetHandle PhidgetDevice::Runtime::phidgetChannelFactory(
     LM_PhidgetChannelType type, int channelId)
 {
     switch (type) {
-    case LM_DIGITAL_INPUT: {
-        PhidgetDigitalInputHandle channel = nullptr;
-        PhidgetReturnCode result = PhidgetDigitalInput_create(&channel);
-        if (result != EPHIDGET_OK) {
-            PHIDGET_LOG_FAILURE("PhidgetDigitalInput_create failed.", result);
-            return nullptr;
-        }
-        const auto handle = reinterpret_cast<PhidgetHandle>(channel);
-        result = PhidgetDigitalInput_setOnStateChangeHandler(channel, onDigitalInputStateChange,
-            contextPointer(registerChannelContext(handle, channelId)));
-        if (result != EPHIDGET_OK) {
-            PHIDGET_LOG_FAILURE("PhidgetDigitalInput_setOnStateChangeHandler failed.", result);
-            deleteChannel(handle, type);
-            return nullptr;
-        }
-        return handle;
-    }
+    case LM_DIGITAL_INPUT:
+        return createReportingChannel(*this, type, channelId, PhidgetDigitalInput_create,
+            "PhidgetDigitalInput_create failed.", PhidgetDigitalInput_setOnStateChangeHandler,
+            onDigitalInputStateChange, "PhidgetDigitalInput_setOnStateChangeHandler failed.");
     case LM_DIGITAL_OUTPUT: {
         PhidgetDigitalOutputHandle channel = nullptr;
         const PhidgetReturnCode result = PhidgetDigitalOutput_create(&channel);
@@ -458,23 +474,10 @@ PhidgetHandle PhidgetDevice::Runtime::phidgetChannelFactory(
         }
         return reinterpret_cast<PhidgetHandle>(channel);
     }
-    case LM_ENCODER: {
-        PhidgetEncoderHandle channel = nullptr;
-        PhidgetReturnCode result = PhidgetEncoder_create(&channel);
-        if (result != EPHIDGET_OK) {
-            PHIDGET_LOG_FAILURE("PhidgetEncoder_create failed.", result);
-            return nullptr;
-        }
-        const auto handle = reinterpret_cast<PhidgetHandle>(channel);
-        result = PhidgetEncoder_setOnPositionChangeHandler(channel, onEncoderPositionChange,
-            contextPointer(registerChannelContext(handle, channelId)));
-        if (result != EPHIDGET_OK) {
-            PHIDGET_LOG_FAILURE("PhidgetEncoder_setOnPositionChangeHandler failed.", result);
-            deleteChannel(handle, type);
-            return nullptr;
-        }
-        return handle;
-    }
+    case LM_ENCODER:
+        return createReportingChannel(*this, type, channelId, PhidgetEncoder_create,
+            "PhidgetEncoder_create failed.", PhidgetEncoder_setOnPositionChangeHandler,
+            onEncoderPositionChange, "PhidgetEncoder_setOnPositionChangeHandler failed.");
     }
     return nullptr;
 }
