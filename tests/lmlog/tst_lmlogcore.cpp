@@ -176,7 +176,8 @@ void TestLMLogCore::lineFields_data()
                            << QStringLiteral("[DEBUG]     c.cpp:12345 m");
     QTest::newRow("fatal") << int(QtFatalMsg) << QByteArray("d.cpp") << 0
                            << QStringLiteral("[FATAL]     d.cpp:   0 m");
-    QTest::newRow("unknown type") << 99 << QByteArray("e.cpp") << -1
+    // Unknown, yet within QtMsgType's range: any other value is undefined behaviour.
+    QTest::newRow("unknown type") << 7 << QByteArray("e.cpp") << -1
                                   << QStringLiteral("[UNKNOWN]   e.cpp:  -1 m");
     QTest::newRow("null file") << int(QtWarningMsg) << QByteArray() << 3
                                << QStringLiteral("[WARNING]   :   3 m");

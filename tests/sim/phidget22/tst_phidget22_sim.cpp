@@ -399,7 +399,8 @@ private slots:
         const char *text = nullptr;
         QCOMPARE(Phidget_getErrorDescription(EPHIDGET_NOTATTACHED, &text), 0);
         QCOMPARE(QByteArray(text), QByteArray("Device not Attached"));
-        QCOMPARE(Phidget_getErrorDescription(PhidgetReturnCode(9999), &text), EPHIDGET_INVALIDARG);
+        // No code of that value, but one within the enumeration's range (no undefined value).
+        QCOMPARE(Phidget_getErrorDescription(PhidgetReturnCode(100), &text), EPHIDGET_INVALIDARG);
         QByteArray log(lmsim_phidget_log_text(nullptr, 0), '\0');
         QCOMPARE(lmsim_phidget_log_text(log.data(), log.size() + 1), int(log.size()));
         const QString handle = QString::asprintf("0x%llx", quintptr(in));
@@ -407,7 +408,7 @@ private slots:
             QStringList({"PhidgetNet_disableServer(\"Lumora Phidget Server 127.0.0.1\", 0)",
                 "Phidget_setChannel(" + handle + ", 3)",
                 "Phidget_getErrorDescription(52, &\"Device not Attached\")",
-                "Phidget_getErrorDescription(9999, &?)", ""}));
+                "Phidget_getErrorDescription(100, &?)", ""}));
 
         lmsim_phidget_reset();
         lmsim_phidget_log_clear();
