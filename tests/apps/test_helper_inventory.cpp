@@ -130,17 +130,19 @@ private slots:
         QVector<quint32> ids;
         for (const ConnectorInfo &c : list.gpus[0].connectors)
             ids << c.mainId;
-        // Dropped: 3 (other second value), 5 (no dual bit), 6 (a DisplayPort id followed by
-        // one it does not pair with). 9 is the last id and always kept.
-        QCOMPARE(ids, (QVector<quint32> {1, 4, 7, 8, 9}));
+        // 3 (other second value), 5 (no dual bit) and 6 (no pair) stand alone; 2 is merged.
+        QCOMPARE(ids, (QVector<quint32> {1, 3, 4, 5, 6, 7, 8, 9}));
         const ConnectorInfo *merged = connector(list, 1);
         QVERIFY(merged->isDualSupported);
         QCOMPARE(merged->alternativeId, 2u);
         QVERIFY(merged->isConnected);
         QVERIFY(merged->displayDevice.isDisplayPortDualModeActive);
         QVERIFY(!connector(list, 7)->isDualSupported);
-        QVERIFY(!connector(list, 9)->isDualSupported);
-        QCOMPARE(connector(list, 9)->alternativeId, 0u);
+        for (quint32 alone : {3u, 5u, 6u, 9u}) {
+            QVERIFY(!connector(list, alone)->isDualSupported);
+            QCOMPARE(connector(list, alone)->alternativeId, 0u);
+            QCOMPARE(connector(list, alone)->type, QStringLiteral("DisplayPort"));
+        }
     }
 
     void namesModesAndOverrides()
@@ -249,9 +251,9 @@ private slots:
         QTest::newRow("full name")
             << QByteArray(R"({ "function": "NvAPI_GPU_GetFullName", "gpu": 2 })")
             << QStringList {"A", "B"};
-        QTest::newRow("edid flag")
+        QTest::newRow("edid flag only clears the override")
             << QByteArray(R"({ "function": "NvAPI_DISP_GetEdidData", "gpu": 0 })")
-            << QStringList {};
+            << QStringList {"A", "B", "C"};
         QTest::newRow("handle enumeration") << QByteArray(
             R"({ "function": "NvAPI_EnumNvidiaDisplayHandle", "handle": 0, "from": 2 })")
                                             << QStringList {"A"};
@@ -289,10 +291,28 @@ private slots:
         QCOMPARE(::models(inventory(rig(gpus, handles, paths, "[" + failure + "]"))), models);
     }
 
-    void aPathOnADisconnectedConnectorDropsTheGpu()
+    void aDisplayWithoutEdidOrBeingUnpluggedKeepsTheInventory()
     {
-        const GpuList list = inventory(rig(kThreeGpus, "[]", R"([{ "displayId": "0x2001" }])"));
-        QCOMPARE(models(list), QStringList {"A"});
+        // 0x1001: connected, no EDID to read; 0x1002: overridden; 0x2001: a path still names
+        // it while its connector is flagged disconnected.
+        const QByteArray gpus = "[" + gpu("NVIDIA A", R"([
+            { "id": "0x1001", "connectorType": 97, "connected": true, "edid": null },
+            { "id": "0x1002", "connectorType": 97, "connected": true,
+              "override": { "name": "F" } }])")
+            + "," + gpu("NVIDIA B", R"([{ "id": "0x2001", "connectorType": 97 }])") + ","
+            + gpu("NVIDIA C", R"([{ "id": "0x3001", "connectorType": 97, "connected": true }])")
+            + "]";
+        const GpuList list = inventory(rig(gpus, "[]",
+            R"([{ "displayId": "0x1001", "width": 1400 }, { "displayId": "0x1002" },
+                { "displayId": "0x2001" }, { "displayId": "0x3001", "width": 800 }])"));
+        QCOMPARE(models(list), (QStringList {"A", "B", "C"}));
+        const ConnectorInfo *noEdid = connector(list, 0x1001);
+        QVERIFY(noEdid->isConnected);
+        QVERIFY(!noEdid->displayDevice.isEdidOverriden);
+        QCOMPARE(noEdid->displayDevice.resolutionWidth, 1400);
+        QVERIFY(connector(list, 0x1002)->displayDevice.isEdidOverriden);
+        QCOMPARE(connector(list, 0x2001)->displayDevice, DisplayDeviceInfo());
+        QCOMPARE(connector(list, 0x3001)->displayDevice.resolutionWidth, 800);
     }
 };
 

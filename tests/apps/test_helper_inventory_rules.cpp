@@ -147,38 +147,53 @@ private slots:
         QVERIFY(records[0].displayDevice.isEdidOverriden);
     }
 
-    void unmergeableDisplayPortIdsAreDropped_data()
+    void unpairedDisplayPortIdsStandAlone_data()
     {
         QTest::addColumn<QVector<DisplayIdProbe>>("ids");
         QTest::addColumn<QVector<uint32_t>>("mainIds");
-        QTest::newRow("other second value") << QVector<DisplayIdProbe> {probe(1, 70, 1, true),
-            probe(2, 97, 2)} << QVector<uint32_t> {2};
+        QTest::addColumn<QVector<uint32_t>>("alternativeIds");
+        QTest::newRow("other second value")
+            << QVector<DisplayIdProbe> {probe(1, 70, 1, true), probe(2, 97, 2)}
+            << QVector<uint32_t> {1, 2} << QVector<uint32_t> {0, 0};
         QTest::newRow("first without dual bit")
-            << QVector<DisplayIdProbe> {probe(1, 72, 3), probe(2, 72, 3)} << QVector<uint32_t> {2};
-        QTest::newRow("next with dual bit") << QVector<DisplayIdProbe> {probe(1, 70, 4, true),
-            probe(2, 70, 4, true)} << QVector<uint32_t> {2};
-        QTest::newRow("last id is always recorded") << QVector<DisplayIdProbe> {
-            probe(9, 97, 0), probe(1, 70, 1, true)} << QVector<uint32_t> {9, 1};
-        QTest::newRow("codes 100 and 101 never merge") << QVector<DisplayIdProbe> {
-            probe(1, 100, 5, true), probe(2, 100, 5), probe(3, 101, 6, true),
-            probe(4, 101, 6)} << QVector<uint32_t> {1, 2, 3, 4};
-        QTest::newRow("merge then plain")
-            << QVector<DisplayIdProbe> {probe(1, 70, 1, true), probe(2, 70, 1), probe(3, 97, 0)}
-            << QVector<uint32_t> {1, 3};
-        QTest::newRow("empty") << QVector<DisplayIdProbe> {} << QVector<uint32_t> {};
+            << QVector<DisplayIdProbe> {probe(1, 72, 3), probe(2, 72, 3)}
+            << QVector<uint32_t> {1, 2} << QVector<uint32_t> {0, 0};
+        QTest::newRow("next with dual bit")
+            << QVector<DisplayIdProbe> {probe(1, 70, 4, true), probe(2, 70, 4, true)}
+            << QVector<uint32_t> {1, 2} << QVector<uint32_t> {0, 0};
+        QTest::newRow("several outputs of one card")
+            << QVector<DisplayIdProbe> {probe(1, 70, 1), probe(2, 71, 2), probe(3, 72, 3),
+                   probe(4, 70, 4)}
+            << QVector<uint32_t> {1, 2, 3, 4} << QVector<uint32_t> {0, 0, 0, 0};
+        QTest::newRow("last id is always recorded")
+            << QVector<DisplayIdProbe> {probe(9, 97, 0), probe(1, 70, 1, true)}
+            << QVector<uint32_t> {9, 1} << QVector<uint32_t> {0, 0};
+        QTest::newRow("codes 100 and 101 never merge")
+            << QVector<DisplayIdProbe> {probe(1, 100, 5, true), probe(2, 100, 5),
+                   probe(3, 101, 6, true), probe(4, 101, 6)}
+            << QVector<uint32_t> {1, 2, 3, 4} << QVector<uint32_t> {0, 0, 0, 0};
+        QTest::newRow("unpaired then merged")
+            << QVector<DisplayIdProbe> {probe(1, 70, 9), probe(2, 70, 1, true), probe(3, 70, 1),
+                   probe(4, 97, 0)}
+            << QVector<uint32_t> {1, 2, 4} << QVector<uint32_t> {0, 3, 0};
+        QTest::newRow("empty") << QVector<DisplayIdProbe> {} << QVector<uint32_t> {}
+                               << QVector<uint32_t> {};
     }
 
-    void unmergeableDisplayPortIdsAreDropped()
+    void unpairedDisplayPortIdsStandAlone()
     {
         QFETCH(QVector<DisplayIdProbe>, ids);
         QFETCH(QVector<uint32_t>, mainIds);
-        QVector<uint32_t> got;
+        QFETCH(QVector<uint32_t>, alternativeIds);
+        QVector<uint32_t> gotMain;
+        QVector<uint32_t> gotAlternative;
         for (const ConnectorInfo &c : buildConnectorRecords(ids)) {
-            got.append(c.mainId);
-            if (c.type != QStringLiteral("DisplayPort") || c.mainId != 1 || c.alternativeId == 0)
-                QVERIFY(!c.isDualSupported);
+            gotMain.append(c.mainId);
+            gotAlternative.append(c.alternativeId);
+            QCOMPARE(c.isDualSupported, c.alternativeId != 0);
         }
-        QCOMPARE(got, mainIds);
+        QCOMPARE(gotMain, mainIds);
+        QCOMPARE(gotAlternative, alternativeIds);
     }
 
     void disconnectedIdsNeverReportOverride()

@@ -87,8 +87,10 @@ bool probeDisplayIds(NvApi &driver, nv::Handle gpuHandle, std::vector<nv::Handle
         probe.typeCode = connectorEntries[0].typeCode;
         probe.secondValue = connectorEntries[0].secondValue;
         probe.dualModeFirst = (info.flags & 1u) != 0;
+        // A display without a readable EDID (a projector without one) is only reported as
+        // not overridden: it must not hide every other display of the machine.
         if (probe.connected && queryEdidFlag(driver, e.displayId, probe.edidFlag) != nv::kOk)
-            return false;
+            probe.edidFlag = 0;
         probes.append(probe);
     }
     return true;
@@ -210,10 +212,9 @@ bool assignCurrentModes(NvApi &driver, QVector<ConnectorInfo> &connectors)
             continue;
         const uint32_t displayId = targets[i][0].displayId;
         ConnectorInfo *connector = findConnector(connectors, displayId);
-        if (!connector)
+        // A path can still name a display that is being unplugged: it has no mode to report.
+        if (!connector || !connector->isConnected)
             continue;
-        if (!connector->isConnected)
-            return false;
         DisplayDeviceInfo &device = connector->displayDevice;
         device.isEdidOverriden = false;
         uint32_t flag = 0;
@@ -302,10 +303,9 @@ QVector<ConnectorInfo> buildConnectorRecords(const QVector<DisplayIdProbe> &ids)
                     record.displayDevice.isDisplayPortDualModeActive = true;
                 }
                 ++l;
-                records.append(record);
             }
-            continue;
         }
+        // A DisplayPort id without its pair is a connector of its own.
         records.append(record);
     }
     return records;
