@@ -2,6 +2,7 @@
 #include <LMLogMessage.h>
 #include <XmlWriter.h>
 
+#include <QDomDocument>
 #include <QTest>
 
 #include <limits>
@@ -38,6 +39,7 @@ private slots:
     void writerEmptyElement();
     void writerEscapesAttributeValues();
     void writerEscapesEntitiesAgain();
+    void writerNeverWritesForbiddenControls();
     void writerIntegers();
     void writerNestedElements();
     void writerAutomaticLineBreaks();
@@ -81,6 +83,29 @@ void TestLMLogMessage::writerEscapesEntitiesAgain()
 {
     QCOMPARE(writeOneAttribute(QStringLiteral("&amp;&lt;")),
         kDeclaration + QStringLiteral("\n<a v=\"&amp;amp;&amp;lt;\"/>"));
+}
+
+void TestLMLogMessage::writerNeverWritesForbiddenControls()
+{
+    QString all;
+    for (char16_t c = 0; c < 0x20; ++c)
+        all.append(QChar(c));
+    QString expected(0x20, QChar::ReplacementCharacter);
+    expected[int('\t')] = QLatin1Char('\t');
+    expected[int('\n')] = QLatin1Char('\n');
+    expected[int('\r')] = QLatin1Char('\r');
+    const QString out = writeOneAttribute(QStringLiteral("Proj") + all + QStringLiteral("<1>"));
+    QCOMPARE(out,
+        kDeclaration + QStringLiteral("\n<a v=\"Proj") + expected
+            + QStringLiteral("&lt;1&gt;\"/>"));
+
+    // A name holding them must not cost the whole document at the next load.
+    QDomDocument document;
+    QString error;
+    QVERIFY2(document.setContent(out, &error), qPrintable(error));
+    QVERIFY(document.documentElement()
+                .attribute(QStringLiteral("v"))
+                .startsWith(QStringLiteral("Proj") + QChar::ReplacementCharacter));
 }
 
 void TestLMLogMessage::writerIntegers()
@@ -168,12 +193,21 @@ void TestLMLogMessage::saveSubstitutions()
     QVERIFY(!text.contains(QLatin1Char('\n')));
     QVERIFY(!text.contains(QLatin1Char('*')));
     QCOMPARE(text.count(QLatin1Char('|')), 2);
+    // The writer never lets a vertical tab through, so the only ones in the
+    // text stand for "*".
     QVERIFY(text.contains(QStringLiteral("message=\"ab|c\x0B"
-                                         "d\x0B\"")));
+                                         "d\uFFFD\"")));
 
-    // The parser normalises the restored raw line break to a space.
+    // The parser normalises the restored raw line break to a space; the
+    // message's own vertical tab comes back as U+FFFD, not as "*".
     const LMLogMessage back(text);
-    QCOMPARE(back.message(), QStringLiteral("ab c*d*"));
+    QCOMPARE(back.message(), QStringLiteral("ab c*d\uFFFD"));
+
+    // Another control character no longer makes the saved text unreadable.
+    const LMLogMessage bell(
+        LMLogMessage(QStringLiteral("ring\x07"), LOG::INFO, QDateTime()).save());
+    QCOMPARE(bell.message(), QStringLiteral("ring\uFFFD"));
+    QCOMPARE(bell.type(), LOG::INFO);
 }
 
 void TestLMLogMessage::roundTrip_data()

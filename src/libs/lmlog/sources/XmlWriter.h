@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTextStream>
 
+#include <algorithm>
+
 // Streaming XML writer: writes straight into its target, keeps no document and
 // checks nothing; callers issue the operations in a well-formed order.
 // Header-only so that every component compiles the same writer in.
@@ -78,6 +80,16 @@ private:
     QString escapeText(const QString &text) const
     {
         QString escaped = text;
+        // XML cannot hold the other C0 controls at all, not even as character
+        // references: one of them would make the whole document unreadable.
+        // U+FFFD keeps the document loadable and shows where one was, so two
+        // names that differ only there stay different.
+        const auto forbidden = [](QChar c) {
+            return c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n')
+                && c != QLatin1Char('\r');
+        };
+        if (std::any_of(text.cbegin(), text.cend(), forbidden))
+            std::replace_if(escaped.begin(), escaped.end(), forbidden, QChar::ReplacementCharacter);
         escaped.replace(QLatin1Char('&'), QLatin1String("&amp;"));
         escaped.replace(QLatin1Char('>'), QLatin1String("&gt;"));
         escaped.replace(QLatin1Char('<'), QLatin1String("&lt;"));
