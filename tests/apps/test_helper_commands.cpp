@@ -95,6 +95,33 @@ private slots:
         QVERIFY2(run.events.first().contains(why), qPrintable(run.events.first()));
     }
 
+    void aReplyLargerThanADatagramIsReportedNotSent_data()
+    {
+        QTest::addColumn<int>("sourceBytes");
+        QTest::addColumn<bool>("sent");
+        // "[FORWARDTO=" + source + "]gpusInfo" + the empty list's 8 bytes.
+        const int overhead = 11 + 1 + 8 + 8;
+        QTest::newRow("fits exactly") << int(kMaxDatagramBytes) - overhead << true;
+        QTest::newRow("one byte too many") << int(kMaxDatagramBytes) - overhead + 1 << false;
+    }
+
+    void aReplyLargerThanADatagramIsReportedNotSent()
+    {
+        QFETCH(int, sourceBytes);
+        QFETCH(bool, sent);
+        const Run run = respond("[SOURCE=" + QByteArray(sourceBytes, 's') + "]getGpusInfo\n");
+        if (sent) {
+            QCOMPARE(run.response.action, HelperResponse::Action::Reply);
+            QCOMPARE(run.response.datagram.size(), kMaxDatagramBytes);
+            QVERIFY(run.events.isEmpty());
+            return;
+        }
+        QCOMPARE(run.response.action, HelperResponse::Action::Ignore);
+        QCOMPARE(run.events,
+            QStringList {"Reply to getGpusInfo not sent: 65508 bytes, more than one UDP datagram "
+                         "holds (65507 bytes)"});
+    }
+
     void eventLogLinesStayOnOneLine()
     {
         QCOMPARE(eventLogLine(QStringLiteral("Received command : [SOURCE=a]getGpusInfo\n")),

@@ -45,7 +45,11 @@ void ElevatedHelper::processDatagram(const QByteArray &datagram)
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         break;
     case HelperResponse::Action::Reply:
-        m_socket->writeDatagram(response.datagram, QHostAddress::LocalHost, kReplyPort);
+        if (m_socket->writeDatagram(response.datagram, QHostAddress::LocalHost, kReplyPort)
+            != response.datagram.size())
+            reportEvent(QStringLiteral("Reply of %1 bytes not sent: %2")
+                            .arg(response.datagram.size())
+                            .arg(m_socket->errorString()));
         break;
     case HelperResponse::Action::Ignore:
         break;

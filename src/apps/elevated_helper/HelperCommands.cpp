@@ -160,13 +160,25 @@ HelperResponse respondToDatagram(const QByteArray &datagram, const EventReporter
     }
 
     QByteArray reply = QByteArrayLiteral("UnknownCmd");
+    QByteArray commandName = QByteArrayLiteral("an unknown command");
     for (const Command &command : kCommands) {
         if (rest.startsWith(command.word)) {
             reply = command.run(rest.mid(command.word.size()), report);
+            commandName = command.word.trimmed();
             break;
         }
     }
+    const QByteArray replyDatagram = QByteArrayLiteral("[FORWARDTO=") + source + ']' + reply;
+    // The command has been carried out; a reply that cannot travel must at least be seen.
+    if (replyDatagram.size() > kMaxDatagramBytes) {
+        report(QStringLiteral("Reply to %1 not sent: %2 bytes, more than one UDP datagram "
+                              "holds (%3 bytes)")
+                   .arg(QString::fromLatin1(commandName))
+                   .arg(replyDatagram.size())
+                   .arg(kMaxDatagramBytes));
+        return response;
+    }
     response.action = HelperResponse::Action::Reply;
-    response.datagram = QByteArrayLiteral("[FORWARDTO=") + source + ']' + reply;
+    response.datagram = replyDatagram;
     return response;
 }

@@ -7,6 +7,9 @@
 #include <QString>
 #include <QVector>
 
+// The largest UDP payload over IPv4: no request or reply of the helper can be longer.
+constexpr qsizetype kMaxDatagramBytes = 65507;
+
 // Records exchanged with the elevated helper. Every record starts with its version (1),
 // every list with its count.
 
