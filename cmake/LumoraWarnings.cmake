@@ -8,16 +8,40 @@ function(lm_set_warnings target)
 endfunction()
 
 # A QtTest executable registered with CTest; widget tests run offscreen.
+# SVG_ICONS: the test draws SVG icons; with Qt Svg it links it and sees LM_HAVE_QT_SVG,
+# without it (the Windows build) the icon checks skip with their reason.
 function(lm_add_qt_test name)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "SVG_ICONS" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+    if(ARG_SVG_ICONS AND TARGET Qt6::Svg)
+        target_link_libraries(${name} PRIVATE Qt6::Svg)
+        target_compile_definitions(${name} PRIVATE LM_HAVE_QT_SVG)
+    endif()
+    if(ARG_SVG_ICONS)
+        target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
+    endif()
     lm_set_warnings(${name})
     add_test(NAME ${name} COMMAND ${name})
     set(_timeout 120)
     if(ARG_TIMEOUT)
         set(_timeout ${ARG_TIMEOUT})
     endif()
-    set_tests_properties(${name} PROPERTIES TIMEOUT ${_timeout}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LM_BUILD_DIR=${CMAKE_BINARY_DIR}")
+    lm_set_test_environment(${name} TIMEOUT ${_timeout})
+endfunction()
+
+# What every test needs to run: offscreen widgets, the build folder; on the Windows build the
+# wine runner (CMAKE_CROSSCOMPILING_EMULATOR) takes its DLL paths from the build tree itself.
+function(lm_set_test_environment name)
+    cmake_parse_arguments(ARG "" "TIMEOUT" "ENVIRONMENT" ${ARGN})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 120)
+    endif()
+    if(LM_WINDOWS_TESTS_UNDER_WINE)
+        # wine starts slower and runs a little slower than native.
+        math(EXPR ARG_TIMEOUT "${ARG_TIMEOUT} * 2")
+        set_property(TEST ${name} APPEND PROPERTY LABELS windows)
+    endif()
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LM_BUILD_DIR=${CMAKE_BINARY_DIR};${ARG_ENVIRONMENT}")
 endfunction()

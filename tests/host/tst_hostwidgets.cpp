@@ -1,4 +1,5 @@
 // The host's widget bases and resources that the plug-ins rely on.
+#include "SvgIcon.h"
 #include "UserScreenWidget.h"
 
 #include <QFile>
@@ -32,7 +33,7 @@ private slots:
             QFile file(QString::fromLatin1(path));
             QVERIFY2(file.open(QIODevice::ReadOnly), path);
             QVERIFY(file.readAll().contains("<svg"));
-            QVERIFY(!QIcon(QString::fromLatin1(path)).pixmap(16, 16).isNull());
+            LM_VERIFY_SVG_ICON_DRAWN(QIcon(QString::fromLatin1(path)), 16);
         }
     }
 

@@ -1,49 +1,15 @@
 #include "NvApi.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
-
 NvApi::NvApi()
-    : m_library(libraryPath())
 {
-    // A configured path that does not exist is the common "no driver" case: skip the
-    // loader's search through name variants.
-    const QFileInfo file(m_library.fileName());
-    if (file.isAbsolute() && !file.exists())
-        return;
-    if (m_library.load())
-        m_query = reinterpret_cast<QueryInterface>(m_library.resolve("nvapi_QueryInterface"));
+    if (loadLibrary())
+        m_query = reinterpret_cast<QueryInterface>(resolveSymbol("nvapi_QueryInterface"));
 }
 
 NvApi::~NvApi()
 {
-    if (m_library.isLoaded())
-        m_library.unload();
-}
-
-QString NvApi::libraryPath()
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("nvapi64.dll");
-#else
-    const QString configured = qEnvironmentVariable("LM_NVAPI_LIBRARY");
-    if (!configured.isEmpty())
-        return configured;
-    static const QString simulated = [] {
-        const QString bare = QStringLiteral("liblm_nvapi_sim.so");
-        if (!QCoreApplication::instance())
-            return bare;
-        const QFileInfo beside(
-            QCoreApplication::applicationDirPath() + QStringLiteral("/../lib/") + bare);
-        return beside.exists() ? beside.absoluteFilePath() : bare;
-    }();
-    return simulated;
-#endif
-}
-
-QFunctionPointer NvApi::resolveSymbol(const char *name)
-{
-    return m_library.isLoaded() ? m_library.resolve(name) : nullptr;
+    m_query = nullptr;
+    unloadLibrary();
 }
 
 template<typename... Args>

@@ -2,8 +2,8 @@
 
 #include "NvApiTypes.h"
 
-#include <QLibrary>
 #include <QString>
+#include <QtGlobal>
 
 // The driver seam: NVIDIA's library is loaded when a command starts and released when
 // it ends; every function is resolved by interface id through nvapi_QueryInterface.
@@ -18,7 +18,7 @@ public:
 
     bool isLoaded() const { return m_query != nullptr; }
     // Other C entry points of the same library (used by the display configuration seam
-    // off Windows); null when absent.
+    // off Windows); null when absent or not loaded.
     QFunctionPointer resolveSymbol(const char *name);
     // The library a command loads: "nvapi64.dll" on Windows; elsewhere
     // LM_NVAPI_LIBRARY, or the simulated driver next to the helper.
@@ -44,7 +44,11 @@ private:
     template<typename... Args>
     int call(uint32_t id, Args... args);
 
+    // The platform's side (NvApiLibrary_win.cpp, NvApiLibrary_unix.cpp).
+    bool loadLibrary();
+    void unloadLibrary();
+
     using QueryInterface = void *(*)(unsigned int);
-    QLibrary m_library;
+    void *m_library = nullptr; // HMODULE or dlopen handle, for the length of one command
     QueryInterface m_query = nullptr;
 };

@@ -10,7 +10,11 @@
 #include <cstring>
 #include <mutex>
 
+#ifdef _WIN32
+#define LMSIM_EXPORT extern "C" __declspec(dllexport)
+#else
 #define LMSIM_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace lmsim {
 namespace {

@@ -1,3 +1,4 @@
+#include "SvgIcon.h"
 #include <Device.h>
 #include <DeviceFactoryInterface.h>
 #include <HostRegistry.h>
@@ -46,7 +47,7 @@ void TestPingPlugin::factory()
     QVERIFY(!factory->isTimecodeDevice());
     const QIcon icon = factory->deviceIcon();
     QVERIFY(!icon.isNull());
-    QVERIFY(!icon.pixmap(26, 26).isNull());
+    LM_VERIFY_SVG_ICON_DRAWN(icon, 26);
 
     std::unique_ptr<Device> device(factory->createDevice(true));
     QVERIFY(device);

@@ -1,5 +1,6 @@
 // The device's configuration in the show file, the channel designation's XML form, and the
 // plug-in as the host loads it.
+#include "SvgIcon.h"
 #include "phidget_test_support.h"
 
 #include <DeviceFactoryInterface.h>
@@ -152,7 +153,7 @@ void TestPhidgetDevice::plugin()
     QVERIFY2(factory, qPrintable(loader.errorString()));
     QCOMPARE(factory->deviceType(), QStringLiteral("Phidget"));
     QCOMPARE(factory->deviceDisplayName(), QStringLiteral("Phidget"));
-    QVERIFY(!factory->deviceIcon().pixmap(26, 26).isNull());
+    LM_VERIFY_SVG_ICON_DRAWN(factory->deviceIcon(), 26);
     QCOMPARE(factory->deviceIcon().cacheKey(), factory->deviceIcon().cacheKey()); // made once
     std::unique_ptr<Device> device(factory->createDevice(false));
     QVERIFY(device->qt_metacast("PhidgetDevice") && !device->isOnMaster());

@@ -1,5 +1,6 @@
 // The touch screen plug-in: its device in three host instances of one show joined by
 // the host's sync bus, its node controllers, its setup dialog and the loaded plug-in.
+#include "SvgIcon.h"
 #include "touchscreen_controllers.h"
 #include "touchscreen_device.h"
 #include "touchscreen_device_setup.h"
@@ -284,7 +285,7 @@ private slots:
         QVERIFY2(factory, qPrintable(loader.errorString()));
         QCOMPARE(
             factory->deviceType() + '|' + factory->deviceDisplayName(), "TouchScreen|Touch Screen");
-        QVERIFY(!factory->deviceIcon().pixmap(26, 26).isNull());
+        LM_VERIFY_SVG_ICON_DRAWN(factory->deviceIcon(), 26);
         std::unique_ptr<Device> device(factory->createDevice(false));
         QCOMPARE(device->typeName(), QStringLiteral("TouchScreen"));
 
