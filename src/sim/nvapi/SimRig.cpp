@@ -525,8 +525,11 @@ bool loadRig(const QString &path, Rig *rig, QString *error)
     if (path.isEmpty())
         return true;
     QFile file(path);
-    if (!file.exists())
-        return true;
+    // A mistyped rig name must not pass for a machine without GPUs.
+    if (!file.exists()) {
+        *error = QStringLiteral("does not exist");
+        return false;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("cannot be read: %1").arg(file.errorString());
         return false;

@@ -110,8 +110,8 @@ struct Rig
 // Parses a rig document; on error returns false with *error set and *rig untouched.
 bool parseRig(const QByteArray &json, Rig *rig, QString *error);
 
-// Reads the rig file at path; a missing or empty file is an empty rig. On error
-// returns false with *error set and *rig empty.
+// Reads the rig file at path; an empty path or an empty file is an empty rig. On error
+// (a missing file too) returns false with *error set and *rig empty.
 bool loadRig(const QString &path, Rig *rig, QString *error);
 
 } // namespace lmsim

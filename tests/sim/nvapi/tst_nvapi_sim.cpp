@@ -268,7 +268,7 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("write");
         QTest::addColumn<QByteArray>("message");
-        QTest::newRow("missing file") << QByteArray() << false << QByteArray();
+        QTest::newRow("missing file") << QByteArray() << false << QByteArray("does not exist");
         QTest::newRow("empty file") << QByteArray() << true << QByteArray();
         QTest::newRow("syntax error")
             << QByteArray("{\"gpus\": [") << true << QByteArray("not valid JSON");
