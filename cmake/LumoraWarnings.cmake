@@ -41,6 +41,7 @@ function(lm_set_test_environment name)
         # wine starts slower and runs a little slower than native.
         math(EXPR ARG_TIMEOUT "${ARG_TIMEOUT} * 2")
         set_property(TEST ${name} APPEND PROPERTY LABELS windows)
+        list(APPEND ARG_ENVIRONMENT LM_WINE_QTEST=1)
     endif()
     set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LM_BUILD_DIR=${CMAKE_BINARY_DIR};${ARG_ENVIRONMENT}")

@@ -3,6 +3,7 @@
 #include "HelperRecords.h"
 
 #include <QRandomGenerator>
+#include <QUdpSocket>
 #include <QtTest>
 
 namespace {
@@ -69,6 +70,18 @@ private slots:
         QFETCH(QByteArray, request);
         QFETCH(QByteArray, reply);
         QCOMPARE(m_helper.request(request), reply);
+    }
+
+    void nobodyElseBindsTheCommandPort()
+    {
+        // Another process asking for address reuse must not share the helper's port.
+        QUdpSocket thief;
+        QVERIFY(!thief.bind(QHostAddress::LocalHost, 3064,
+            QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint));
+        QUdpSocket anyAddress;
+        QVERIFY(!anyAddress.bind(QHostAddress::AnyIPv4, 3064,
+            QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint));
+        verifyStillAnswering();
     }
 
     void logsEveryCommandAndTheBinding()

@@ -15,7 +15,11 @@ ElevatedHelper::ElevatedHelper()
     , m_socket(new QUdpSocket())
 {
     connect(m_socket, &QUdpSocket::readyRead, this, &ElevatedHelper::readPendingDatagrams);
-    const bool bound = m_socket->bind(QHostAddress::LocalHost, kCommandPort);
+    // Exclusive: Qt's default mode on Windows shares the address (SO_REUSEADDR), so another
+    // local process could bind the same port with address reuse and take the administrator's
+    // commands. DontShareAddress is SO_EXCLUSIVEADDRUSE there, and no SO_REUSEADDR on Linux.
+    const bool bound
+        = m_socket->bind(QHostAddress::LocalHost, kCommandPort, QAbstractSocket::DontShareAddress);
     reportEvent(QStringLiteral("Binding to UDP port %1: %2").arg(kCommandPort).arg(bound ? 1 : 0));
     if (!bound && LMLog::modeContains(LOG::CRITICAL))
         qCCritical(LMLog::s_lmLogCat)
