@@ -340,19 +340,65 @@ void TestLMLogCore::restartAppendsAndCountsFromZero()
 void TestLMLogCore::failedRotationLosesNothing()
 {
     // Generations that are non-empty directories can be neither removed nor
-    // replaced, so the current file cannot be renamed away.
+    // replaced, so the current file cannot be renamed away, as when another
+    // program holds it open without delete sharing.
     const QString logPath = path("stuck.log");
-    for (int g = 1; g <= 5; ++g)
-        QVERIFY(QDir().mkpath(logPath + ".old" + QString::number(g) + "/keep"));
+    const auto block = [&] {
+        for (int g = 1; g <= 5; ++g)
+            QVERIFY(QDir().mkpath(logPath + ".old" + QString::number(g) + "/keep"));
+    };
+    const auto unblock = [&] {
+        for (int g = 1; g <= 5; ++g)
+            QVERIFY(QDir(logPath + ".old" + QString::number(g)).removeRecursively());
+    };
+    const auto messages = [](const QString &file) {
+        QStringList result;
+        for (const QString &line : readLogLines(file))
+            result << parseLogLine(line).message.left(12);
+        return result;
+    };
+    // Longer than the notice, so the notice alone never brings on a try.
+    const auto message
+        = [](int i) { return QStringLiteral("kept %1 ").arg(i) + QString(400, 'k'); };
     {
-        LMLog log(logPath, 0);
-        for (int i = 1; i <= 3; ++i)
-            logLine(log, QStringLiteral("kept %1").arg(i));
+        LMLog probe(path("probe.log"), 100000);
+        logLine(probe, message(0));
     }
-    const QStringList lines = readLogLines(logPath);
-    QCOMPARE(lines.size(), 3);
-    QCOMPARE(parseLogLine(lines.at(0)).message, QStringLiteral("kept 1"));
-    QCOMPARE(parseLogLine(lines.at(2)).message, QStringLiteral("kept 3"));
+    const int n = readLogLines(path("probe.log")).first().size();
+    const QString notice = QStringLiteral("[LMLOG] Log ");
+
+    block();
+    {
+        LMLog log(logPath, quint32(3 * n + 1));
+        for (int i = 1; i <= 4; ++i)
+            logLine(log, message(i));
+        // The fourth line tried and failed: every line is still there, and
+        // the log says so once.
+        QCOMPARE(messages(logPath),
+            QStringList({"kept 1 kkkkk", "kept 2 kkkkk", "kept 3 kkkkk", notice, "kept 4 kkkkk"}));
+        const QString said = parseLogLine(readLogLines(logPath).at(3)).message;
+        QVERIFY2(said.contains(QStringLiteral("could not be renamed")), qPrintable(said));
+        QCOMPARE(parseLogLine(readLogLines(logPath).at(3)).type, QStringLiteral("[WARNING]  "));
+
+        // The next try waits for another limit's worth, not for the next line.
+        unblock();
+        logLine(log, message(5));
+        QVERIFY(!QFileInfo::exists(logPath + ".old1"));
+        logLine(log, message(6));
+        QCOMPARE(messages(logPath + ".old1"),
+            QStringList({"kept 1 kkkkk", "kept 2 kkkkk", "kept 3 kkkkk", notice, "kept 4 kkkkk",
+                "kept 5 kkkkk"}));
+        QCOMPARE(messages(logPath), QStringList({"kept 6 kkkkk"}));
+
+        // Stuck again after a rotation that worked: said again, once.
+        QVERIFY(QFile::remove(logPath + ".old1"));
+        block();
+        for (int i = 7; i <= 12; ++i)
+            logLine(log, message(i));
+    }
+    QCOMPARE(messages(logPath),
+        QStringList({"kept 6 kkkkk", "kept 7 kkkkk", "kept 8 kkkkk", notice, "kept 9 kkkkk",
+            "kept 10 kkkk", "kept 11 kkkk", "kept 12 kkkk"}));
 }
 
 void TestLMLogCore::unopenableFileIsHarmless()

@@ -107,9 +107,6 @@ public:
     LineBuilder() = default;
     LineBuilder(const LineBuilder &) = delete;
     LineBuilder &operator=(const LineBuilder &) = delete;
-    // Destructors of thread_local and static objects that run later may still
-    // log; they must not touch this buffer any more.
-    ~LineBuilder() { t_lineGone = true; }
 
     void reset()
     {
@@ -236,7 +233,15 @@ private:
     std::string m_threadHex;
 };
 
-thread_local LineBuilder t_line;
+// The thread's own builder.
+struct ThreadLine
+{
+    // Destructors of thread_local and static objects that run later may still
+    // log; they must not touch this buffer any more.
+    ~ThreadLine() { t_lineGone = true; }
+    LineBuilder builder;
+};
+thread_local ThreadLine t_line;
 
 // Link creation and removal touch the link itself, never its target.
 void replaceSymlink(const QString &linkPath, const QString &target)
@@ -255,8 +260,9 @@ void replaceSymlink(const QString &linkPath, const QString &target)
 #endif
 }
 
-// Shifts the generations up by one; each step ignores failure.
-void rotateLogFile(const QString &name)
+// Shifts the generations up by one; each step ignores failure. True when the
+// current file itself was renamed away.
+bool rotateLogFile(const QString &name)
 {
     QFile::remove(name + QLatin1String(".old5"));
     for (int generation = 4; generation >= 1; --generation) {
@@ -266,7 +272,24 @@ void rotateLogFile(const QString &name)
         // its target free.
         QFile::remove(from);
     }
-    QFile::rename(name, name + QLatin1String(".old1"));
+    return QFile::rename(name, name + QLatin1String(".old1"));
+}
+
+// The fields of one line, in the file's layout.
+void buildLine(LineBuilder &builder, const char *file, int line, LOG::logType type,
+    QStringView message, qint64 msecs)
+{
+    builder.reset();
+    builder.appendTime(msecs);
+    builder.appendThreadId();
+    builder.appendAscii(paddedTypeTag(type), 11);
+    builder.appendAscii(" ", 1);
+    builder.appendFileTail(file);
+    builder.appendAscii(":", 1);
+    builder.appendLineNumber(line);
+    builder.appendAscii(" ", 1);
+    builder.appendText(message);
+    builder.finish();
 }
 
 } // namespace
@@ -299,13 +322,39 @@ void LogFileWriter::writeLine(const char *utf8, qint64 bytes, quint32 n)
 {
     if (!open)
         return;
-    if (quint64(written) + n >= sizeLimit)
-        rotate();
-    if (!open)
-        return;
+    if (quint64(written) + n >= sizeLimit) {
+        const bool rotated = rotate();
+        if (!open)
+            return;
+        if (rotated)
+            stuckNoticed = false;
+        else if (!stuckNoticed)
+            writeStuckNotice();
+    }
     file.write(utf8, bytes);
     file.flush();
     written += n;
+}
+
+void LogFileWriter::writeStuckNotice()
+{
+    stuckNoticed = true;
+    if (!LMLog::modeContains(LOG::WARNING))
+        return;
+    // Written here, not through Qt: this runs inside the message handler and
+    // under the logger's mutex. The line being written still occupies the
+    // thread's builder.
+    LineBuilder notice;
+    buildLine(notice, __FILE__, __LINE__, LOG::WARNING,
+        QStringLiteral("[LMLOG] Log file %1 could not be renamed for rotation (another program "
+                       "may hold it open): appending to it, next try after another %2 "
+                       "characters")
+            .arg(QDir::toNativeSeparators(file.fileName()))
+            .arg(sizeLimit),
+        QDateTime::currentMSecsSinceEpoch());
+    file.write(notice.text().data(), qint64(notice.text().size()));
+    file.flush();
+    written += notice.chars();
 }
 
 bool LogFileWriter::flush()
@@ -313,16 +362,18 @@ bool LogFileWriter::flush()
     return open && file.flush();
 }
 
-void LogFileWriter::rotate()
+bool LogFileWriter::rotate()
 {
     open = false;
     file.close();
-    rotateLogFile(file.fileName());
+    const bool rotated = rotateLogFile(file.fileName());
     // The name is normally free now and this starts an empty file. Should the
     // rename have failed, appending keeps the lines already there instead of
-    // truncating them away.
+    // truncating them away, and counting from 0 puts the next try another
+    // limit's worth of characters away rather than at the next line.
     open = file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
     written = 0;
+    return rotated;
 }
 
 LMLog::LMLog(const QString &filePath, quint32 sizeLimit)
@@ -382,18 +433,8 @@ void LMLog::ffmpegLogHandler(int level, const char *format, va_list arguments)
 void LMLog::log(const char *file, int line, LOG::logType type, const QString &message, qint64 msecs)
 {
     std::optional<LineBuilder> late;
-    LineBuilder &builder = t_lineGone ? late.emplace() : t_line;
-    builder.reset();
-    builder.appendTime(msecs);
-    builder.appendThreadId();
-    builder.appendAscii(paddedTypeTag(type), 11);
-    builder.appendAscii(" ", 1);
-    builder.appendFileTail(file);
-    builder.appendAscii(":", 1);
-    builder.appendLineNumber(line);
-    builder.appendAscii(" ", 1);
-    builder.appendText(message);
-    builder.finish();
+    LineBuilder &builder = t_lineGone ? late.emplace() : t_line.builder;
+    buildLine(builder, file, line, type, message, msecs);
 
     const std::string &text = builder.text();
     QMutexLocker locker(&m_mutex);

@@ -76,9 +76,13 @@ public:
     quint32 sizeLimit;
     quint32 written = 0;
     bool open = false;
+    // Set once a failed rotation has been reported, until one succeeds.
+    bool stuckNoticed = false;
 
 private:
-    void rotate();
+    // True when the current file was renamed away.
+    bool rotate();
+    void writeStuckNotice();
 };
 
 class LMLOG_EXPORT LMLog : public QObject
