@@ -2,8 +2,11 @@
 
 #include "lmlib_global.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPair>
+#include <QSet>
 #include <QString>
 #include <QUuid>
 
@@ -130,4 +133,8 @@ private:
     std::map<int, std::unique_ptr<Node>> m_nodes;
     QList<ValueConnection> m_valueConnections;
     QList<TriggerConnection> m_triggerConnections;
+    // Lookups that keep connecting a show in step with its size: (toNode, input) of
+    // every value connection, and every trigger connection.
+    QHash<QPair<int, int>, ValueConnection> m_inputFeeds;
+    QSet<QPair<QPair<int, int>, QPair<int, int>>> m_triggerKeys;
 };

@@ -59,3 +59,21 @@ private:
 
 // Media server id to media server, ascending.
 using MediaServers = QMap<int, Screen *>;
+
+// Owns the media servers of a show. Every host instance holds a copy of the show but
+// the same media servers, so the copies share one table instead of one each.
+class LMLIB_EXPORT MediaServerTable
+{
+public:
+    MediaServerTable() = default;
+    ~MediaServerTable();
+    MediaServerTable(const MediaServerTable &) = delete;
+    MediaServerTable &operator=(const MediaServerTable &) = delete;
+
+    // Takes ownership; false (the screen deleted) when the id is taken.
+    bool add(std::unique_ptr<Screen> screen);
+    const MediaServers &servers() const { return m_servers; }
+
+private:
+    MediaServers m_servers;
+};

@@ -49,9 +49,12 @@ public:
     // The device whose type name and number match exactly, or null.
     Device *resolveDevice(const DeviceDescriptorData &descriptor) const;
 
-    const MediaServers &getMediaServers() const { return m_mediaServers; }
-    // Takes ownership; fails when the id is taken.
+    const MediaServers &getMediaServers() const { return m_mediaServers->servers(); }
+    // Takes ownership; fails when the id is taken. The server joins the table that
+    // this show shares with its copies, if it shares one.
     bool addMediaServer(std::unique_ptr<Screen> screen);
+    // Uses `table` (shared with the other copies of the show) from now on.
+    void shareMediaServers(std::shared_ptr<MediaServerTable> table);
 
     NodeGraph &graph() { return *m_graph; }
     const NodeGraph &graph() const { return *m_graph; }
@@ -65,7 +68,7 @@ private:
     bool m_master = true;
     QString m_instanceName;
     QMap<QString, QMap<int, Device *>> m_devices;
-    MediaServers m_mediaServers;
+    std::shared_ptr<MediaServerTable> m_mediaServers;
     std::unique_ptr<NodeGraph> m_graph;
     SyncBus *m_syncBus = nullptr;
 };

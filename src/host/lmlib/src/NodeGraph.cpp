@@ -102,6 +102,11 @@ QList<Node *> NodeGraph::nodes() const
 
 namespace {
 
+QPair<QPair<int, int>, QPair<int, int>> keyOf(const TriggerConnection &c)
+{
+    return {{c.fromNode, c.outputTrigger}, {c.toNode, c.inputTrigger}};
+}
+
 bool inRange(int index, size_t count)
 {
     return index >= 0 && size_t(index) < count;
@@ -141,6 +146,7 @@ bool NodeGraph::connectValue(const ValueConnection &c, QString *error)
         return fail(
             error, QStringLiteral("input %1 of node %2 is already fed").arg(c.input).arg(c.toNode));
     m_valueConnections.append(c);
+    m_inputFeeds.insert({c.toNode, c.input}, c);
     return true;
 }
 
@@ -160,29 +166,35 @@ bool NodeGraph::connectTrigger(const TriggerConnection &c, QString *error)
         return fail(error,
             QStringLiteral("node %1 has no input trigger %2").arg(c.toNode).arg(c.inputTrigger));
     }
-    if (m_triggerConnections.contains(c))
+    if (m_triggerKeys.contains(keyOf(c)))
         return fail(error, QStringLiteral("trigger connection given twice"));
     m_triggerConnections.append(c);
+    m_triggerKeys.insert(keyOf(c));
     return true;
 }
 
 bool NodeGraph::disconnectValue(const ValueConnection &connection)
 {
-    return m_valueConnections.removeOne(connection);
+    if (!m_valueConnections.removeOne(connection))
+        return false;
+    m_inputFeeds.remove({connection.toNode, connection.input});
+    return true;
 }
 
 bool NodeGraph::disconnectTrigger(const TriggerConnection &connection)
 {
-    return m_triggerConnections.removeOne(connection);
+    if (!m_triggerConnections.removeOne(connection))
+        return false;
+    m_triggerKeys.remove(keyOf(connection));
+    return true;
 }
 
 std::optional<ValueConnection> NodeGraph::connectionToInput(int nodeId, int input) const
 {
-    for (const ValueConnection &c : m_valueConnections) {
-        if (c.toNode == nodeId && c.input == input)
-            return c;
-    }
-    return std::nullopt;
+    const auto it = m_inputFeeds.constFind({nodeId, input});
+    if (it == m_inputFeeds.cend())
+        return std::nullopt;
+    return *it;
 }
 
 QList<TriggerConnection> NodeGraph::triggerConnectionsFrom(int nodeId, int outputTrigger) const

@@ -18,3 +18,17 @@ void Screen::setScreenSet(std::unique_ptr<ScreenSet> set)
 {
     m_screenSet = std::move(set);
 }
+
+MediaServerTable::~MediaServerTable()
+{
+    qDeleteAll(m_servers);
+}
+
+bool MediaServerTable::add(std::unique_ptr<Screen> screen)
+{
+    if (!screen || m_servers.contains(screen->id()))
+        return false;
+    const int id = screen->id();
+    m_servers.insert(id, screen.release());
+    return true;
+}

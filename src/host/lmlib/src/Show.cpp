@@ -8,6 +8,7 @@
 
 Show::Show(const NodeTypeRegistry &registry, QObject *parent)
     : QObject(parent)
+    , m_mediaServers(std::make_shared<MediaServerTable>())
     , m_graph(std::make_unique<NodeGraph>(registry, this))
 { }
 
@@ -19,7 +20,6 @@ Show::~Show()
     m_graph.reset();
     for (const QMap<int, Device *> &devices : std::as_const(m_devices))
         qDeleteAll(devices);
-    qDeleteAll(m_mediaServers);
 }
 
 bool Show::addDevice(Device *device, QString *error)
@@ -87,9 +87,11 @@ Device *Show::resolveDevice(const DeviceDescriptorData &descriptor) const
 
 bool Show::addMediaServer(std::unique_ptr<Screen> screen)
 {
-    if (!screen || m_mediaServers.contains(screen->id()))
-        return false;
-    const int id = screen->id();
-    m_mediaServers.insert(id, screen.release());
-    return true;
+    return m_mediaServers->add(std::move(screen));
+}
+
+void Show::shareMediaServers(std::shared_ptr<MediaServerTable> table)
+{
+    if (table)
+        m_mediaServers = std::move(table);
 }
