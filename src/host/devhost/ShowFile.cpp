@@ -6,12 +6,15 @@
 #include "INodeController.h"
 #include "NodeGraph.h"
 #include "Show.h"
+#include "ShowChecks.h"
 
 #include <QDomNamedNodeMap>
 #include <QFile>
 #include <QSet>
 #include <QXmlStreamReader>
 #include <XmlWriter.h>
+
+#include <LMLog.h>
 
 #include <algorithm>
 #include <array>
@@ -83,35 +86,193 @@ QList<QDomElement> childElements(const QDomElement &parent)
 }
 
 // Elements and attributes only (attributes in name order, so that saving is stable).
-void writeElement(XmlWriter &writer, const QDomElement &element)
+// Walks the tree with a stack of its own: the nesting of a kept section never costs
+// stack depth here.
+void writeElement(XmlWriter &writer, const QDomElement &top)
 {
-    writer.startElement(element.tagName());
-    const QDomNamedNodeMap attributes = element.attributes();
-    QList<QPair<QString, QString>> sorted;
-    for (int i = 0; i < attributes.count(); ++i) {
-        const QDomAttr a = attributes.item(i).toAttr();
-        sorted.append({a.name(), a.value()});
+    const auto open = [&writer](const QDomElement &element) {
+        writer.startElement(element.tagName());
+        const QDomNamedNodeMap attributes = element.attributes();
+        QList<QPair<QString, QString>> sorted;
+        sorted.reserve(attributes.count());
+        for (int i = 0; i < attributes.count(); ++i) {
+            const QDomAttr a = attributes.item(i).toAttr();
+            sorted.append({a.name(), a.value()});
+        }
+        std::sort(sorted.begin(), sorted.end());
+        for (const auto &a : std::as_const(sorted))
+            writer.attribute(a.first, a.second);
+    };
+    open(top);
+    // The open elements below `top`, innermost last.
+    QList<QDomElement> path;
+    QDomElement next = top.firstChildElement();
+    while (true) {
+        if (!next.isNull()) {
+            open(next);
+            path.append(next);
+            next = next.firstChildElement();
+            continue;
+        }
+        if (path.isEmpty())
+            break;
+        const QDomElement done = path.takeLast();
+        writer.endElement(done.tagName());
+        next = done.nextSiblingElement();
     }
-    std::sort(sorted.begin(), sorted.end());
-    for (const auto &a : std::as_const(sorted))
-        writer.attribute(a.first, a.second);
-    for (const QDomElement &child : childElements(element))
-        writeElement(writer, child);
-    writer.endElement(element.tagName());
+    writer.endElement(top.tagName());
 }
 
-// The first element nested deeper than maxDepth, or nullopt. Stops at the first
-// syntax error too: reporting that is the DOM parser's job.
-std::optional<std::pair<qint64, qint64>> tooDeep(const QByteArray &xml, int maxDepth)
+QString positionText(qint64 line, qint64 column)
+{
+    return QStringLiteral("line %1, column %2").arg(line).arg(column);
+}
+
+// The first byte that is not UTF-8, with its line and column (in characters).
+std::optional<QString> notUtf8(const QByteArray &xml)
+{
+    qint64 line = 1;
+    qint64 column = 1;
+    const auto *data = reinterpret_cast<const unsigned char *>(xml.constData());
+    const qsizetype size = xml.size();
+    for (qsizetype i = 0; i < size;) {
+        const unsigned char c = data[i];
+        int length = 0;
+        char32_t min = 0;
+        if (c < 0x80) {
+            length = 1;
+        } else if ((c & 0xE0) == 0xC0) {
+            length = 2;
+            min = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            length = 3;
+            min = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            length = 4;
+            min = 0x10000;
+        }
+        bool ok = length > 0 && i + length <= size;
+        char32_t code = length == 1 ? c : (c & (0x7F >> length));
+        for (int k = 1; ok && k < length; ++k) {
+            ok = (data[i + k] & 0xC0) == 0x80;
+            code = (code << 6) | (data[i + k] & 0x3F);
+        }
+        if (ok && length > 1)
+            ok = code >= min && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+        if (!ok) {
+            return QStringLiteral("not UTF-8 at %1: byte 0x%2")
+                .arg(positionText(line, column),
+                    QString::number(c, 16).rightJustified(2, QLatin1Char('0')));
+        }
+        if (c == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+        i += length;
+    }
+    return std::nullopt;
+}
+
+// The XML reader checks each attribute of a start tag against all the earlier ones, so
+// its time grows with the square of their number. The tags are counted here first, on
+// the bytes: inside a start tag, a "=" outside quotes begins an attribute's value.
+// Comments, CDATA and processing instructions are skipped; a document type declaration
+// ends the count (the reader refuses it before anything after it).
+std::optional<QString> tooManyAttributes(const QByteArray &xml, int maxAttributes)
+{
+    const qsizetype size = xml.size();
+    const char *data = xml.constData();
+    qint64 line = 1;
+    qsizetype lineStart = 0;
+    const auto countLines = [&](qsizetype from, qsizetype to) {
+        for (qsizetype k = from; k < to; ++k) {
+            if (data[k] == '\n') {
+                ++line;
+                lineStart = k + 1;
+            }
+        }
+    };
+    const auto skipTo = [&](qsizetype from, const char *end) {
+        const qsizetype at = xml.indexOf(end, from);
+        const qsizetype stop = at < 0 ? size : at + qsizetype(qstrlen(end));
+        countLines(from, stop);
+        return stop;
+    };
+    for (qsizetype i = 0; i < size;) {
+        if (data[i] != '<') {
+            countLines(i, i + 1);
+            ++i;
+            continue;
+        }
+        const QByteArrayView rest(data + i, size - i);
+        if (rest.startsWith("<!--")) {
+            i = skipTo(i + 4, "-->");
+        } else if (rest.startsWith("<![CDATA[")) {
+            i = skipTo(i + 9, "]]>");
+        } else if (rest.startsWith("<?")) {
+            i = skipTo(i + 2, "?>");
+        } else if (rest.startsWith("<!")) {
+            return std::nullopt;
+        } else {
+            const qint64 tagLine = line;
+            const qsizetype tagLineStart = lineStart;
+            int attributes = 0;
+            char quote = 0;
+            qsizetype k = i + 1;
+            for (; k < size; ++k) {
+                const char c = data[k];
+                countLines(k, k + 1);
+                if (quote) {
+                    if (c == quote)
+                        quote = 0;
+                } else if (c == '"' || c == '\'') {
+                    quote = c;
+                } else if (c == '=') {
+                    if (++attributes > maxAttributes) {
+                        const qint64 column
+                            = QString::fromUtf8(data + tagLineStart, i - tagLineStart).size() + 1;
+                        return QStringLiteral("an element at %1 has more than %2 attributes")
+                            .arg(positionText(tagLine, column))
+                            .arg(maxAttributes);
+                    }
+                } else if (c == '>' || c == '<') {
+                    break;
+                }
+            }
+            i = k;
+        }
+    }
+    return std::nullopt;
+}
+
+// One pass of the reader decides what the document builder may see: well-formed, no
+// document type declaration (its entities would multiply the text), nesting at most
+// maxDepth. Namespace prefixes are names like any other here, as for the builder.
+std::optional<QString> scan(const QByteArray &xml, int maxDepth)
 {
     QXmlStreamReader reader(xml);
+    reader.setNamespaceProcessing(false);
     int depth = 0;
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement && ++depth > maxDepth)
-            return std::make_pair(reader.lineNumber(), reader.columnNumber());
-        if (token == QXmlStreamReader::EndElement)
+        if (token == QXmlStreamReader::StartElement) {
+            if (++depth > maxDepth) {
+                return QStringLiteral("elements nested deeper than %1 levels at %2")
+                    .arg(maxDepth)
+                    .arg(positionText(reader.lineNumber(), reader.columnNumber()));
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
             --depth;
+        } else if (token == QXmlStreamReader::DTD) {
+            return QStringLiteral("a document type declaration at %1: a show takes none")
+                .arg(positionText(reader.lineNumber(), reader.columnNumber()));
+        }
+    }
+    if (reader.hasError()) {
+        return QStringLiteral("not well-formed XML at %1: %2")
+            .arg(positionText(reader.lineNumber(), reader.columnNumber()), reader.errorString());
     }
     return std::nullopt;
 }
@@ -217,24 +378,24 @@ bool ShowFile::parse(const QByteArray &xml, QString *error)
 {
     m_instances.clear();
     m_otherSections.clear();
+    m_warnings.clear();
+    m_mediaServers.reset();
     m_devices = m_nodes = m_connections = QDomElement();
 
-    if (const auto at = tooDeep(xml, MaxDepth)) {
-        return fail(error,
-            QStringLiteral("elements nested deeper than %1 levels at line %2, column %3")
-                .arg(MaxDepth)
-                .arg(at->first)
-                .arg(at->second));
-    }
+    std::optional<QString> problem = notUtf8(xml);
+    if (!problem)
+        problem = tooManyAttributes(xml, MaxAttributes);
+    if (!problem)
+        problem = scan(xml, MaxDepth);
+    if (problem)
+        return fail(error, *problem);
     QString message;
     int line = 0;
     int column = 0;
     if (!m_document.setContent(xml, &message, &line, &column)) {
         return fail(error,
-            QStringLiteral("not well-formed XML at line %1, column %2: %3")
-                .arg(line)
-                .arg(column)
-                .arg(message));
+            QStringLiteral("not well-formed XML at %1: %2")
+                .arg(positionText(line, column), message));
     }
     const QDomElement root = m_document.documentElement();
     if (root.tagName() != rootTag) {
@@ -273,7 +434,53 @@ bool ShowFile::parse(const QByteArray &xml, QString *error)
         }
         *slot = section;
     }
-    return parseInstances(instances, error);
+    if (!parseInstances(instances, error) || !checkSize(error))
+        return false;
+    m_mediaServers = std::make_shared<MediaServerTable>();
+    for (const InstanceConfig &inst : std::as_const(m_instances)) {
+        if (inst.isProducer)
+            continue;
+        auto screen = std::make_unique<Screen>(inst.mediaServerId, inst.name, inst.address);
+        if (!inst.outputs.isEmpty()) {
+            auto set = std::make_unique<ScreenSet>();
+            for (const InstanceConfig::Output &o : inst.outputs)
+                set->addScreenOutput(ScreenOutput(o.id, o.name, o.kind));
+            screen->setScreenSet(std::move(set));
+        }
+        m_mediaServers->add(std::move(screen));
+    }
+    return true;
+}
+
+bool ShowFile::checkSize(QString *error) const
+{
+    const qsizetype servers = m_instances.size() - 1;
+    if (servers > MaxMediaServers) {
+        return fail(error,
+            QStringLiteral("%1 media servers: a show takes at most %2")
+                .arg(servers)
+                .arg(MaxMediaServers));
+    }
+    qint64 elements = 0;
+    QList<QDomElement> pending {m_devices, m_nodes, m_connections};
+    while (!pending.isEmpty()) {
+        const QDomElement e = pending.takeLast();
+        for (QDomElement child = e.firstChildElement(); !child.isNull();
+             child = child.nextSiblingElement()) {
+            ++elements;
+            pending.append(child);
+        }
+    }
+    if (elements * m_instances.size() > MaxElementCopies) {
+        return fail(error,
+            QStringLiteral("%1 elements in <devices>, <nodes> and <connections> on %2 instances "
+                           "make %3 copies: a show takes at most %4")
+                .arg(elements)
+                .arg(m_instances.size())
+                .arg(elements * m_instances.size())
+                .arg(MaxElementCopies));
+    }
+    return true;
 }
 
 bool ShowFile::parseInstances(const QDomElement &section, QString *error)
@@ -363,23 +570,27 @@ bool ShowFile::populate(
     show.setAppMode(instance.isProducer ? Show::ProducerMode : Show::MediaServerMode);
     show.setLocalMediaServerId(instance.mediaServerId);
     show.setMaster(instance.master);
-    for (const InstanceConfig &inst : m_instances) {
-        if (inst.isProducer)
-            continue;
-        auto screen = std::make_unique<Screen>(inst.mediaServerId, inst.name, inst.address);
-        if (!inst.outputs.isEmpty()) {
-            auto set = std::make_unique<ScreenSet>();
-            for (const InstanceConfig::Output &o : inst.outputs)
-                set->addScreenOutput(ScreenOutput(o.id, o.name, o.kind));
-            screen->setScreenSet(std::move(set));
-        }
-        show.addMediaServer(std::move(screen));
+    show.shareMediaServers(m_mediaServers);
+    // Every copy meets the same values: the first one reports them.
+    const bool first = instance.name == m_instances.first().name;
+    QStringList warnings;
+    ShowChecks::DeviceElements devices;
+    const bool ok = createDevices(show, registry, &devices, &warnings, error)
+        && createNodes(show, devices, &warnings, error) && createConnections(show, error);
+    if (!ok || !first)
+        return ok;
+    m_warnings = warnings;
+    for (const QString &w : std::as_const(warnings)) {
+        const QString text = QStringLiteral("warning: show %1").arg(w);
+        if (registry.callbacks().reportMessage)
+            registry.callbacks().reportMessage(text);
+        else if (LMLog::modeContains(LOG::WARNING))
+            qCWarning(LMLog::s_lmLogCat).noquote() << "[DEVHOST]" << text;
     }
-    return createDevices(show, registry, error) && createNodes(show, error)
-        && createConnections(show, error);
+    return true;
 }
-
-bool ShowFile::createDevices(Show &show, const HostRegistry &registry, QString *error) const
+bool ShowFile::createDevices(Show &show, const HostRegistry &registry,
+    ShowChecks::DeviceElements *elements, QStringList *warnings, QString *error) const
 {
     const QString deviceTag = Device::elementName(1);
     for (const QDomElement &e : childElements(m_devices)) {
@@ -403,17 +614,41 @@ bool ShowFile::createDevices(Show &show, const HostRegistry &registry, QString *
             return fail(error,
                 QStringLiteral("the %1 plug-in made a device of type \"%2\"").arg(type, actual));
         }
+        if (!ShowChecks::checkDevice(e, m_instances, warnings, error)) {
+            delete device;
+            return false;
+        }
         device->readDom(e);
+        if (const auto first = elements->constFind({type, device->deviceNumber()});
+            first != elements->cend()) {
+            const int number = device->deviceNumber();
+            delete device;
+            return fail(error,
+                QStringLiteral("device %1 number %2 at %3 is already in the show (line %4)")
+                    .arg(type)
+                    .arg(number)
+                    .arg(where(e))
+                    .arg(first->lineNumber()));
+        }
         QString reason;
         if (!show.addDevice(device, &reason))
             return fail(error, QStringLiteral("%1 (%2)").arg(reason, where(e)));
+        if (!e.hasAttribute(QStringLiteral("id"))) {
+            warnings->append(QStringLiteral("<device> at %1: no \"id\": numbered %2")
+                                 .arg(where(e))
+                                 .arg(device->deviceNumber()));
+        }
+        elements->insert({type, device->deviceNumber()}, e);
     }
     return true;
 }
 
-bool ShowFile::createNodes(Show &show, QString *error) const
+bool ShowFile::createNodes(Show &show, const ShowChecks::DeviceElements &devices,
+    QStringList *warnings, QString *error) const
 {
     NodeGraph &graph = show.graph();
+    // Node id to the line that gave it, for the message about a repeated one.
+    QHash<int, int> lines;
     for (const QDomElement &e : childElements(m_nodes)) {
         if (e.tagName() != nodeTag)
             return fail(error,
@@ -430,13 +665,30 @@ bool ShowFile::createNodes(Show &show, QString *error) const
                 QStringLiteral("node at %1: controller type \"%2\" is not a UUID")
                     .arg(where(e), typeText));
         }
+        if (!graph.registry().controllerFactories.contains(type)) {
+            return fail(error,
+                QStringLiteral("node at %1: unknown controller type %2 (no loaded plug-in "
+                               "provides it)")
+                    .arg(where(e), type.toString(QUuid::WithoutBraces)));
+        }
+        if (const auto first = lines.constFind(id); id >= 1 && first != lines.cend()) {
+            return fail(error,
+                QStringLiteral("node at %1: node id %2 is already in use (line %3)")
+                    .arg(where(e))
+                    .arg(id)
+                    .arg(*first));
+        }
         QString reason;
         Node *node = graph.createNode(type, id, &reason);
-        if (!node) {
-            return fail(error,
-                QStringLiteral("node at %1: %2 (no loaded plug-in provides it)")
-                    .arg(where(e), reason));
+        if (!node)
+            return fail(error, QStringLiteral("node at %1: %2").arg(where(e), reason));
+        lines.insert(node->id(), e.lineNumber());
+        if (id < 1) {
+            warnings->append(QStringLiteral("<node> at %1: no \"id\": numbered %2")
+                                 .arg(where(e))
+                                 .arg(node->id()));
         }
+        ShowChecks::checkNodeReferences(e, devices, warnings);
         node->setName(e.attribute(QStringLiteral("name")));
         INodeController *controller = node->controller();
         controller->readValues(e);
@@ -460,7 +712,7 @@ bool ShowFile::createConnections(Show &show, QString *error) const
             ValueConnection c;
             if (!readConnection(e, valueConnectionAttributes, &c, error))
                 return false;
-            ok = graph.connectValue(c, &reason);
+            ok = graph.connectValue(c, &reason) && ShowChecks::checkValueTypes(c, graph, &reason);
         } else if (e.tagName() == triggerConnectionTag) {
             TriggerConnection c;
             if (!readConnection(e, triggerConnectionAttributes, &c, error))

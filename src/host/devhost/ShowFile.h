@@ -2,10 +2,16 @@
 
 #include <QDomDocument>
 #include <QDomElement>
+#include <QHash>
 #include <QList>
+#include <QPair>
 #include <QString>
+#include <QStringList>
+
+#include <memory>
 
 class HostRegistry;
+class MediaServerTable;
 class Show;
 
 // One host instance of a show file: the producer or a media server.
@@ -38,6 +44,13 @@ public:
     // Deeper element nesting is refused before the document is built: the DOM is
     // freed recursively, and a few hundred thousand levels would overflow the stack.
     static constexpr int MaxDepth = 256;
+    // The XML reader's time grows with the square of the attributes of one element.
+    static constexpr int MaxAttributes = 1024;
+    // Every instance holds a copy of the show, so a show costs its instances times its
+    // devices, nodes and connections: both are bounded.
+    static constexpr int MaxMediaServers = 1000;
+    // Instances times the elements of <devices>, <nodes> and <connections>.
+    static constexpr qint64 MaxElementCopies = 1000000;
 
     bool load(const QString &path, QString *error);
     bool parse(const QByteArray &xml, QString *error);
@@ -48,9 +61,13 @@ public:
     const QList<QDomElement> &otherSections() const { return m_otherSections; }
 
     // Fills one instance's copy: media servers, devices (readDom), nodes
-    // (readValues) and connections. False with *error on the first problem.
+    // (readValues) and connections. False with *error on the first problem. Values
+    // that load as the plug-in reads them but may surprise are warnings: reported
+    // through the registry's reportMessage (or logged) when the first instance is
+    // filled, and kept in warnings().
     bool populate(Show &show, const InstanceConfig &instance, const HostRegistry &registry,
         QString *error) const;
+    const QStringList &warnings() const { return m_warnings; }
 
     // The show file text of `show` (the producer's copy) with these instances.
     static QString save(const Show &show, const QString &showName,
@@ -58,8 +75,12 @@ public:
 
 private:
     bool parseInstances(const QDomElement &section, QString *error);
-    bool createDevices(Show &show, const HostRegistry &registry, QString *error) const;
-    bool createNodes(Show &show, QString *error) const;
+    bool checkSize(QString *error) const;
+    bool createDevices(Show &show, const HostRegistry &registry,
+        QHash<QPair<QString, int>, QDomElement> *elements, QStringList *warnings,
+        QString *error) const;
+    bool createNodes(Show &show, const QHash<QPair<QString, int>, QDomElement> &devices,
+        QStringList *warnings, QString *error) const;
     bool createConnections(Show &show, QString *error) const;
 
     QDomDocument m_document;
@@ -69,4 +90,8 @@ private:
     QDomElement m_nodes;
     QDomElement m_connections;
     QList<QDomElement> m_otherSections;
+    // Built once per file, shared by every instance's copy.
+    std::shared_ptr<MediaServerTable> m_mediaServers;
+    // Filled while the first instance is populated (the same for every copy).
+    mutable QStringList m_warnings;
 };
