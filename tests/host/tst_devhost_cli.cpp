@@ -76,14 +76,39 @@ private slots:
         QCOMPARE(r.exitCode, 5);
         QVERIFY2(r.out.endsWith(QStringLiteral(
                      "stopped\nexpectation not met: line 2: at 0.2 s, node 1 \"source\" output "
-                     "\"Level\" on Left: expected 7, found (undefined) on Left\n")),
+                     "\"Level\" on Left: expected 7, found (undefined) on Left\n"
+                     "expectations: 1 met, 1 not met (of 2)\n")),
             qPrintable(r.out));
-        // Within its length the run checks the first only, and the second is not reached.
+        // Within its length the run checks the first only: the second is not counted as met.
         r = run(base + QStringList {QStringLiteral("--for"), QStringLiteral("0.15")});
-        QCOMPARE(r.exitCode, 5);
-        QVERIFY2(r.out.endsWith(QStringLiteral("line 2: expectOutput at 0.2 s not checked: the run "
-                                               "ended at 0.15 s\n")),
+        QCOMPARE(r.exitCode, 6);
+        QVERIFY2(
+            r.out.endsWith(QStringLiteral("expectation not checked: line 2: expectOutput at 0.2 "
+                                          "s: the run ended at 0.15 s\n"
+                                          "expectations: 1 met, 1 not checked (of 2)\n")),
             qPrintable(r.out));
+    }
+
+    // A window shot without --for ended after its shots and counted the expectations it
+    // never reached as met (exit 0); it now runs its script out first.
+    void windowRunChecksTheWholeScript()
+    {
+        const QString script = path(QStringLiteral("late.txt"));
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("0.1 expectFired node=1 trigger=Changed count=0\n"
+                   "2 expectOutput node=1 output=0 value=7 instance=Left\n");
+        file.close();
+        const QString shots = path(QStringLiteral("shots"));
+        const Run r = run({m_show, QStringLiteral("--plugins"), m_plugins, QStringLiteral("--gui"),
+            QStringLiteral("--offscreen"), QStringLiteral("--screenshot"), shots,
+            QStringLiteral("--script"), script});
+        QCOMPARE(r.exitCode, 5);
+        QVERIFY2(r.out.contains(QStringLiteral("expectation not met: line 2: at 2 s")),
+            qPrintable(r.out));
+        QVERIFY2(r.out.endsWith(QStringLiteral("expectations: 1 met, 1 not met (of 2)\n")),
+            qPrintable(r.out));
+        QVERIFY(QFile::exists(shots + QStringLiteral("/window.png")));
     }
 
 #ifdef LM_TOUCH_PLUGIN_DIR
@@ -144,6 +169,35 @@ private slots:
                         QStringLiteral("0")})
                     .out.endsWith(QStringLiteral("stopped\n")));
     }
+
+#ifdef Q_OS_UNIX
+    // Stopped from outside, the run reports as the end of --for does; it died silently.
+    void stopSignalEndsTheRunAsForDoes()
+    {
+        const QString script = path(QStringLiteral("long.txt"));
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("0 expectFired node=1 trigger=Changed count=0\n"
+                   "600 expectFired node=1 trigger=Changed count=0\n");
+        file.close();
+        QProcess process;
+        process.start(QStringLiteral(LM_DEVHOST),
+            {m_show, QStringLiteral("--plugins"), m_plugins, QStringLiteral("--script"), script});
+        QVERIFY(process.waitForStarted());
+        QByteArray out;
+        while (!out.contains("instance(s)") && process.waitForReadyRead(10000))
+            out += process.readAllStandardOutput();
+        QTest::qWait(300);
+        process.terminate();
+        QVERIFY(process.waitForFinished(10000));
+        out += process.readAllStandardOutput();
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 6);
+        QVERIFY2(out.contains("stopped\nexpectation not checked: line 2: expectFired at 600 s"),
+            out.constData());
+        QVERIFY(out.endsWith("expectations: 1 met, 1 not checked (of 2)\n"));
+    }
+#endif
 
     void saveWithoutForSavesAndExits()
     {
@@ -228,6 +282,10 @@ private slots:
             << QStringList {QString(), QStringLiteral("--plugins"), QString(),
                    QStringLiteral("--virtual-time")}
             << 1 << "--virtual-time needs --for or scripted entries";
+        QTest::newRow("log not writable") << QStringList {QString(), QStringLiteral("--plugins"),
+            QString(), QStringLiteral("--for"), QStringLiteral("0.1"), QStringLiteral("--log"),
+            QStringLiteral("UNDERFILE")} << 1
+                                          << "cannot write the log file";
         QTest::newRow("save") << QStringList {QString(), QStringLiteral("--plugins"), QString(),
             QStringLiteral("--save"), QStringLiteral("/nonexistent/dir/out.xml")}
                               << 4 << "cannot write /nonexistent/dir/out.xml";
@@ -242,6 +300,9 @@ private slots:
         for (int i = 0; i < arguments.size(); ++i) {
             if (arguments[i].isEmpty())
                 arguments[i] = i == 0 ? m_show : m_plugins;
+            // A directory that is a file: the log cannot be made there.
+            if (arguments[i] == QLatin1String("UNDERFILE"))
+                arguments[i] = m_show + QStringLiteral("/run.log");
             if (arguments[i] == QLatin1String("BAD"))
                 arguments[i] = path(QStringLiteral("bad.txt"));
             if (arguments[i] == QLatin1String("EMPTY")) {

@@ -201,7 +201,8 @@ private slots:
                 "expectation not met: line 4: by 0.3 s, trigger \"Changed\" of node 1 \"source\" "
                 "on every instance: expected 1 firing(s), found 0 on Producer, 0 on Left, 0 on "
                 "Bare",
-                "expectation not met: line 5: expectFired at 9 s not checked: the run ended at 1 s",
+                "expectation not checked: line 5: expectFired at 9 s: the run ended at 1 s",
+                "expectations: 2 met, 2 not met, 1 not checked (of 5)",
             }));
 
         // Met: the trigger fires on one instance.

@@ -15,6 +15,7 @@
 
 #include <LMLog.h>
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -141,8 +142,7 @@ bool DevHost::setScript(const Script &script, QString *error)
         return false;
     m_script = script;
     m_nextEntry = 0;
-    m_met = 0;
-    m_unmet.clear();
+    m_results.assign(m_script.entries().size(), EntryResult());
     return true;
 }
 
@@ -206,8 +206,8 @@ void DevHost::start(int tickMs)
     m_nextEntry = 0;
     m_ticksSinceStimulus = SettleTicks;
     m_ticksAfterScript = 0;
-    m_met = 0;
-    m_unmet.clear();
+    m_results.assign(m_script.entries().size(), EntryResult());
+    m_scriptEndAnnounced = false;
     m_running = true;
     m_clock.start();
     // Virtual time: a tick per turn of the event loop, so that queued sync messages
@@ -277,8 +277,9 @@ void DevHost::onTick()
         finish();
         return;
     }
-    // Without a length the run ends once the script is done and has settled.
-    if (m_runLengthMs < 0 && !m_script.isEmpty() && m_nextEntry >= m_script.entries().size()
+    // Without a length the run ends once the script is done and has settled, unless
+    // the world goes on after it.
+    if (m_runLengthMs < 0 && !m_runsAfterScript && !m_script.isEmpty() && scriptDone()
         && ++m_ticksAfterScript > SettleTicks) {
         finish();
     }
@@ -305,49 +306,104 @@ void DevHost::runEntries(qint64 now)
             if (m_boards.inUse())
                 m_boards.waitIdle();
             const std::optional<QString> problem = entry.verify(*this);
+            EntryResult &result = m_results[m_nextEntry];
+            result.outcome = problem ? Outcome::NotMet : Outcome::Met;
             if (problem)
-                m_unmet.append(QStringLiteral("line %1: %2").arg(entry.line).arg(*problem));
-            else
-                ++m_met;
+                result.problem = QStringLiteral("line %1: %2").arg(entry.line).arg(*problem);
         } else {
             entry.apply(*this);
+            m_results[m_nextEntry].outcome = Outcome::Applied;
             m_ticksSinceStimulus = 0;
         }
         ++m_nextEntry;
+        emit entryRun(int(m_nextEntry - 1));
+        if (!m_running)
+            return;
     }
     if (m_ticksSinceStimulus < SettleTicks)
         ++m_ticksSinceStimulus;
+    if (scriptDone() && !m_script.isEmpty() && !m_scriptEndAnnounced) {
+        m_scriptEndAnnounced = true;
+        // Under virtual time the world goes on at the clock's pace, not in a busy loop.
+        if (m_virtualTime && m_runsAfterScript)
+            m_tickTimer.setInterval(m_tickMs);
+        emit scriptEnded();
+    }
 }
 
 void DevHost::finish()
 {
     if (!m_running)
         return;
+    endRun();
+    emit finished();
+}
+
+void DevHost::endRun()
+{
+    if (!m_running)
+        return;
     stop();
     const std::vector<ScriptEntry> &entries = m_script.entries();
+    const bool announce = !m_scriptEndAnnounced && !entries.empty();
     for (; m_nextEntry < entries.size(); ++m_nextEntry) {
         const ScriptEntry &entry = entries[m_nextEntry];
-        if (entry.expectation) {
-            m_unmet.append(QStringLiteral("line %1: %2 at %3 s not checked: the run ended at %4 s")
-                               .arg(entry.line)
-                               .arg(entry.kind)
-                               .arg(double(entry.atMs) / 1000.0)
-                               .arg(double(elapsedMs()) / 1000.0));
-        }
+        if (!entry.expectation)
+            continue;
+        EntryResult &result = m_results[m_nextEntry];
+        result.outcome = Outcome::NotChecked;
+        result.problem = QStringLiteral("line %1: %2 at %3 s: the run ended at %4 s")
+                             .arg(entry.line)
+                             .arg(entry.kind)
+                             .arg(double(entry.atMs) / 1000.0)
+                             .arg(double(elapsedMs()) / 1000.0);
+        emit entryRun(int(m_nextEntry));
     }
-    emit finished();
+    if (announce) {
+        m_scriptEndAnnounced = true;
+        emit scriptEnded();
+    }
+}
+
+int DevHost::expectationCount(Outcome outcome) const
+{
+    return int(std::count_if(m_results.cbegin(), m_results.cend(),
+        [outcome](const EntryResult &r) { return r.outcome == outcome; }));
+}
+
+QString DevHost::expectationSummary() const
+{
+    const int total = m_script.expectationCount();
+    const int met = expectationCount(Outcome::Met);
+    if (total == 0)
+        return QString();
+    if (met == total)
+        return QStringLiteral("expectations: all %1 met").arg(total);
+    QStringList parts {QStringLiteral("%1 met").arg(met)};
+    if (const int notMet = expectationCount(Outcome::NotMet))
+        parts.append(QStringLiteral("%1 not met").arg(notMet));
+    if (const int notChecked = expectationCount(Outcome::NotChecked))
+        parts.append(QStringLiteral("%1 not checked").arg(notChecked));
+    if (const int pending
+        = total - met - expectationCount(Outcome::NotMet) - expectationCount(Outcome::NotChecked))
+        parts.append(QStringLiteral("%1 pending").arg(pending));
+    return QStringLiteral("expectations: %1 (of %2)")
+        .arg(parts.join(QStringLiteral(", ")))
+        .arg(total);
 }
 
 QStringList DevHost::expectationReport() const
 {
     QStringList lines;
-    const int total = m_script.expectationCount();
-    if (total == 0)
+    if (m_script.expectationCount() == 0)
         return lines;
-    for (const QString &problem : m_unmet)
-        lines.append(QStringLiteral("expectation not met: %1").arg(problem));
-    if (m_unmet.isEmpty())
-        lines.append(QStringLiteral("expectations: all %1 met").arg(total));
+    for (const EntryResult &result : m_results) {
+        if (result.outcome == Outcome::NotMet)
+            lines.append(QStringLiteral("expectation not met: %1").arg(result.problem));
+        else if (result.outcome == Outcome::NotChecked)
+            lines.append(QStringLiteral("expectation not checked: %1").arg(result.problem));
+    }
+    lines.append(expectationSummary());
     return lines;
 }
 

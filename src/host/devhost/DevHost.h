@@ -70,12 +70,31 @@ public:
     // The run ends (finished()) after this many milliseconds; -1: when the script is done,
     // or never without a script.
     void setRunLength(qint64 ms) { m_runLengthMs = ms; }
+    // Without a run length: the run goes on after the script (a window's simulated world
+    // keeps taking stimuli) until endRun().
+    void setRunsAfterScript(bool on) { m_runsAfterScript = on; }
+
+    // What became of each entry of the script, by its index.
+    enum class Outcome { Pending, Applied, Met, NotMet, NotChecked };
+    struct EntryResult
+    {
+        Outcome outcome = Outcome::Pending;
+        // Not met or not checked: why.
+        QString problem;
+    };
+    const std::vector<EntryResult> &results() const { return m_results; }
+    // Every entry has run, or the run ended before some of them.
+    bool scriptDone() const { return m_nextEntry >= m_script.entries().size(); }
 
     // init() on the devices (on the master only for those active there only), the
     // master's full state to the others, then a tick every tickMs: the graphs are
     // evaluated and the scripted entries due are run.
     void start(int tickMs);
+    // Stops the timers; what the script has not reached stays pending.
     void stop();
+    // Ends the run as its length does: the expectations not reached are not checked.
+    void endRun();
+    bool isRunning() const { return m_running; }
     // Milliseconds since start(), of virtual time when that is on.
     qint64 elapsedMs() const;
     // One evaluation of every instance's graph, with the report of what changed.
@@ -98,10 +117,17 @@ public:
     int firedCount(const Show *show, int nodeId, int trigger) const;
     void print(const QString &line);
 
-    // After the run: one line per expectation that was not met, or a one-line summary
-    // when all were; empty for a run without expectations.
+    // One line per expectation that was not met or not checked, then a summary line;
+    // empty for a run without expectations.
     QStringList expectationReport() const;
-    bool expectationsMet() const { return m_unmet.isEmpty(); }
+    // "expectations: all 3 met", "expectations: 1 met, 1 not met, 1 not checked (of 3)".
+    QString expectationSummary() const;
+    int expectationCount(Outcome outcome) const;
+    // None was not met, and none was left unchecked.
+    bool expectationsMet() const
+    {
+        return expectationCount(Outcome::NotMet) == 0 && expectationCount(Outcome::NotChecked) == 0;
+    }
 
     // The text by which the console shows a value.
     static QString describe(const ANodeData *value);
@@ -112,6 +138,10 @@ public:
 signals:
     // The run reached its length, or the end of its script.
     void finished();
+    // Entry `index` of the script was applied or checked (results()[index]).
+    void entryRun(int index);
+    // Every entry of the script has run, or the run ended before some (once per run).
+    void scriptEnded();
 
 private:
     bool buildInstances(QString *error);
@@ -148,6 +178,8 @@ private:
     QDeadlineTimer m_deadline;
     QTimer m_stopTimer;
     bool m_running = false;
-    int m_met = 0;
-    QStringList m_unmet;
+    bool m_runsAfterScript = false;
+    bool m_scriptEndAnnounced = false;
+    // Parallel to m_script.entries().
+    std::vector<EntryResult> m_results;
 };

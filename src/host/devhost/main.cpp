@@ -8,12 +8,21 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QSocketNotifier>
 
 #include <LMLog.h>
 
 #include <cmath>
 #include <cstdio>
 #include <memory>
+
+#if defined(Q_OS_UNIX)
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -23,7 +32,9 @@ enum ExitCode {
     ExitShow = 2,
     ExitPlugins = 3,
     ExitSave = 4,
-    ExitExpectations = 5
+    ExitExpectations = 5,
+    // Every expectation checked was met, but the run ended before some were due.
+    ExitNotChecked = 6
 };
 
 LMLog *s_logger = nullptr;
@@ -32,6 +43,63 @@ void routeToLogger(QtMsgType type, const QMessageLogContext &context, const QStr
 {
     if (s_logger)
         s_logger->qtLogHandler(type, context, message);
+}
+
+#if defined(Q_OS_UNIX)
+// Written by the signal handler, read by the notifier on the main thread.
+int s_stopPipe[2] = {-1, -1};
+
+void onStopSignal(int)
+{
+    const char byte = 1;
+    // Async-signal-safe; a full pipe already holds a stop.
+    [[maybe_unused]] const ssize_t written = ::write(s_stopPipe[1], &byte, 1);
+}
+#endif
+
+// SIGINT and SIGTERM end the run as the end of --for does (the loop quits; the caller
+// prints "stopped" and the expectations). Elsewhere the system's default stays.
+void quitOnStopSignals(QCoreApplication &app)
+{
+#if defined(Q_OS_UNIX)
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, s_stopPipe) != 0)
+        return;
+    for (const int fd : s_stopPipe)
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    auto *notifier = new QSocketNotifier(s_stopPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
+        char buffer[16];
+        while (::read(s_stopPipe[0], buffer, sizeof buffer) > 0) { }
+        app.quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+#else
+    Q_UNUSED(app)
+#endif
+}
+
+// The logger opens its file quietly; a path that cannot be written is said here.
+bool logFileWritable(const QString &path, QString *error)
+{
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath())) {
+        *error
+            = QStringLiteral("cannot write the log file %1: cannot create its directory").arg(path);
+        return false;
+    }
+    QFile file(path);
+    if (info.isDir() || !file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        *error = QStringLiteral("cannot write the log file %1: %2")
+                     .arg(path,
+                         info.isDir() ? QStringLiteral("it is a directory") : file.errorString());
+        return false;
+    }
+    return true;
 }
 
 int usageError(const QString &text)
@@ -140,6 +208,8 @@ int main(int argc, char *argv[])
             return usageError(QStringLiteral("unknown log mode \"%1\" (one of %2)")
                                   .arg(mode, modes.join(QStringLiteral(", "))));
         }
+        if (QString error; !logFileWritable(parser.value(logOption), &error))
+            return usageError(error);
         logger = std::make_unique<LMLog>(parser.value(logOption), 10 * 1024 * 1024);
         if (parser.isSet(logModeOption))
             logger->setMode(LMLog::strToLogMode(mode.toStdString()));
@@ -217,21 +287,27 @@ int main(int argc, char *argv[])
             host.tracePhidgetCalls(parser.isSet(tracePhidgetOption));
             host.setVirtualTime(parser.isSet(virtualTimeOption));
             host.setRunLength(seconds >= 0 ? std::llround(seconds * 1000.0) : -1);
-            // A window stays open after its script, until closed or --for ends.
+            // A window stays open after its script, its world running, until closed or
+            // --for ends.
+            host.setRunsAfterScript(gui.enabled && seconds < 0);
             if (!gui.enabled || seconds >= 0)
                 QObject::connect(&host, &DevHost::finished, &app, &QCoreApplication::quit);
+            quitOnStopSignals(app);
             host.start(tickMs);
             std::unique_ptr<DevHostGui::Session> window;
             if (gui.enabled)
                 window = std::make_unique<DevHostGui::Session>(
                     host, gui, parser.value(saveOption), out);
             app.exec();
-            host.stop();
+            // However the loop ended (--for, the script, the window, a signal).
+            host.endRun();
             out << "stopped" << Qt::endl;
             for (const QString &line : host.expectationReport())
                 out << line << Qt::endl;
-            if (!host.expectationsMet())
+            if (host.expectationCount(DevHost::Outcome::NotMet) > 0)
                 exitCode = ExitExpectations;
+            else if (host.expectationCount(DevHost::Outcome::NotChecked) > 0)
+                exitCode = ExitNotChecked;
             if (window && !window->finish(&error)) {
                 QTextStream(stderr) << "lm_devhost: " << error << Qt::endl;
                 exitCode = ExitSave;

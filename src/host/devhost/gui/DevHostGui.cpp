@@ -234,9 +234,16 @@ void Session::takeShots()
                 QStringLiteral("the dialog of button %1").arg(m_options.pressButton));
         }
     }
-    // Without a time limit the run ends once the shots are taken.
-    if (!m_options.timeLimited)
+    // Without a time limit the run ends once the shots are taken and the script has run
+    // out, so that the window shows its results.
+    if (m_options.timeLimited)
+        return;
+    if (m_host.scriptDone()) {
         QTimer::singleShot(windowSettleMs, qApp, &QCoreApplication::quit);
+        return;
+    }
+    QObject::connect(&m_host, &DevHost::scriptEnded, qApp,
+        [] { QTimer::singleShot(windowSettleMs, qApp, &QCoreApplication::quit); });
 }
 
 bool Session::shootNextDialog(const std::function<void()> &open, const QString &what)

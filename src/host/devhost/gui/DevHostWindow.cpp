@@ -4,12 +4,14 @@
 #include "DevHost.h"
 #include "InstancePage.h"
 #include "NodeGraph.h"
+#include "ScriptPanel.h"
 #include "Show.h"
 #include "ShowEditor.h"
 #include "TouchCanvas.h"
 #include "ui_DevHostWindow.h"
 
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QLocale>
 #include <QMessageBox>
@@ -40,6 +42,20 @@ DevHostWindow::DevHostWindow(DevHost &host, QWidget *parent)
         m_editor->setEditedShow(m_pages.first()->show());
 
     buildWorld();
+
+    auto *scriptDock = new QDockWidget(tr("Script"), this);
+    scriptDock->setObjectName(QStringLiteral("scriptDock"));
+    scriptDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    m_scriptPanel = new ScriptPanel(host, scriptDock);
+    scriptDock->setWidget(m_scriptPanel);
+    addDockWidget(Qt::RightDockWidgetArea, scriptDock);
+    // Direct: the host runs on this thread.
+    connect(&host, &DevHost::scriptEnded, this, [this] {
+        m_ui->mainStatusBar->showMessage(
+            tr("Script ended: %1")
+                .arg(m_host.expectationSummary().isEmpty() ? tr("no expectations")
+                                                           : m_host.expectationSummary()));
+    });
 
     connect(m_editor, &ShowEditor::modifiedChanged, this, &QWidget::setWindowModified);
     connect(m_editor, &ShowEditor::deviceChanged, this, [this](const QString &type, int number) {

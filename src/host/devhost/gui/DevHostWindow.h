@@ -8,6 +8,7 @@
 class BoardPanel;
 class DevHost;
 class InstancePage;
+class ScriptPanel;
 class ShowEditor;
 class TouchCanvas;
 
@@ -42,6 +43,8 @@ public:
     const QList<TouchCanvas *> &canvases() const { return m_canvases; }
     // One per board that the show's Phidget devices name.
     const QList<BoardPanel *> &boardPanels() const { return m_boards; }
+    // The script's entries and results as the run goes.
+    ScriptPanel *scriptPanel() const { return m_scriptPanel; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -60,6 +63,7 @@ private:
     QList<InstancePage *> m_pages;
     QList<TouchCanvas *> m_canvases;
     QList<BoardPanel *> m_boards;
+    ScriptPanel *m_scriptPanel = nullptr;
     QString m_savePath;
     bool m_savesOnExit = false;
 };
