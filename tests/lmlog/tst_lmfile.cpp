@@ -33,6 +33,8 @@ private slots:
     void nonMatchingNeverTouched();
     void missingDirectoryIsHarmless();
     void lastLinkCountsAsLog();
+    void lastLinkGoesWithItsTarget_data();
+    void lastLinkGoesWithItsTarget();
     void unremovableEntryDoesNotStopTheRest();
 
 private:
@@ -124,6 +126,27 @@ void TestLMFile::lastLinkCountsAsLog()
     QCOMPARE(remaining(), QStringList({"app-last.log", "current.txt"}));
     LMFile::removeOldLogs(m_dir->path(), QStringLiteral("app"), QStringLiteral(".log"), 0);
     QCOMPARE(remaining(), QStringList({"current.txt"}));
+}
+
+void TestLMFile::lastLinkGoesWithItsTarget_data()
+{
+    QTest::addColumn<quint32>("keep");
+    QTest::addColumn<QStringList>("left");
+    QTest::newRow("keep 0") << 0u << QStringList();
+    QTest::newRow("keep 1") << 1u << QStringList({"app-2.log", "app-last.log"});
+    QTest::newRow("keep 2") << 2u << QStringList({"app-1.log", "app-2.log", "app-last.log"});
+}
+
+void TestLMFile::lastLinkGoesWithItsTarget()
+{
+    // The link shares its target's time, so it must not take the target's
+    // place among the kept, nor outlive it.
+    QFETCH(quint32, keep);
+    QFETCH(QStringList, left);
+    create({"app-2.log", "app-1.log"});
+    QVERIFY(QFile::link(QStringLiteral("app-2.log"), path("app-last.log")));
+    LMFile::removeOldLogs(m_dir->path(), QStringLiteral("app"), QStringLiteral(".log"), keep);
+    QCOMPARE(remaining(), left);
 }
 
 void TestLMFile::unremovableEntryDoesNotStopTheRest()
