@@ -11,16 +11,20 @@
 #include "NodeGraph.h"
 #include "NodeTableModel.h"
 #include "PropertyEditor.h"
+#include "ScriptPanel.h"
 #include "Show.h"
 #include "ShowEditor.h"
 #include "TouchCanvas.h"
 
 #include <QDial>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QImage>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <XmlWriter.h>
@@ -287,6 +291,48 @@ private slots:
         // One detent back across the dial's wrap is one count back.
         panel->encoderDial(0)->setValue(panel->encoderDial(0)->maximum());
         QTRY_COMPARE(output(3, 1), QStringLiteral("-1"));
+    }
+
+    // Once the script had run out the host stopped ticking: clicks were echoed but reached
+    // no device, and nothing said the script had ended.
+    void worldGoesOnAfterTheScript()
+    {
+        DevHost host(m_stream);
+        ShowEditor::installCallbacks(host);
+        QString error;
+        QVERIFY(host.loadPlugins(QStringLiteral(LM_PLUGIN_DIR), &error));
+        if (!host.registry().deviceFactory(QStringLiteral("TouchScreen")))
+            QSKIP("the touch plug-in is not built");
+        const QString touchShow = QFileInfo(QStringLiteral(LM_PHIDGET_SHOW))
+                                      .dir()
+                                      .filePath(QStringLiteral("touch.xml"));
+        QVERIFY2(host.loadShow(touchShow, &error), qPrintable(error));
+        host.setVirtualTime(true);
+        host.setRunsAfterScript(true);
+        QSignalSpy ended(&host, &DevHost::scriptEnded);
+        host.start(20);
+        DevHostWindow window(host);
+        window.show();
+        ScriptPanel *panel = window.scriptPanel();
+        QVERIFY(panel->statusText().startsWith(QStringLiteral("Script running")));
+        QVERIFY(ended.wait(10000));
+        QVERIFY(host.isRunning());
+        QVERIFY2(panel->statusText().startsWith(
+                     QStringLiteral("Script ended. Expectations: all 10 met. At ")),
+            qPrintable(panel->statusText()));
+        QCOMPARE(panel->resultText(0), QStringLiteral("applied"));
+        QCOMPARE(panel->resultText(1), QStringLiteral("met"));
+
+        // A click on Left's main output, as a user makes it.
+        TouchCanvas *canvas = window.canvases().first();
+        canvas->resize(192, 108 + TouchCanvas::TitleHeight);
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(96, TouchCanvas::TitleHeight + 54));
+        const Show *left = host.instance(QStringLiteral("Left"));
+        QTRY_COMPARE(
+            DevHost::describe(left->graph().node(1)->controller()->outputValues().front().get()),
+            QStringLiteral("(960, 540)"));
+        QVERIFY(m_out.contains(
+            QStringLiteral("[Left] node 1 \"Any touch\": output \"Position\" = (960, 540)")));
     }
 
     void guiNeedsADisplayOrOffscreen()
