@@ -3,6 +3,12 @@
 // handler. See README.md for the model.
 #include "phidget22_sim.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -73,6 +79,7 @@ struct Handle
     int channel = -1;
     int isHubPortDevice = 0;
     int isRemote = -1; // -1: either way
+    std::string serverName; // empty: any server
     Phidget_OnAttachCallback onAttach = nullptr;
     void *attachCtx = nullptr;
     Phidget_OnDetachCallback onDetach = nullptr;
@@ -127,6 +134,7 @@ const char *const kCallNames[] = {
     "Phidget_setChannel",
     "Phidget_setIsHubPortDevice",
     "Phidget_setIsRemote",
+    "Phidget_setServerName",
     "Phidget_setOnAttachHandler",
     "Phidget_setOnDetachHandler",
     "Phidget_setOnErrorHandler",
@@ -433,11 +441,13 @@ public:
         m_idleCv.wait(lock, [&] { return !m_inCallback || (id && m_callbackHandle != id); });
     }
 
-    std::set<std::string> remoteMachines() const
+    // The machines reachable through the enabled client entries, or only through the entry of
+    // that name.
+    std::set<std::string> remoteMachines(const std::string &serverName = std::string()) const
     {
         std::set<std::string> machines;
         for (const ClientEntry &c : m_clients) {
-            if (!c.enabled)
+            if (!c.enabled || (!serverName.empty() && c.name != serverName))
                 continue;
             for (const auto &s : m_servers) {
                 if (s.second.alive && s.second.address == c.address && s.second.port == c.port
@@ -503,12 +513,20 @@ public:
     void reconcile()
     {
         const std::set<std::string> remote = remoteMachines();
+        std::map<std::string, std::set<std::string>> remoteByName;
         auto reachable = [&](const Handle &h, const Board &b, bool local) {
             if (!b.plugged)
                 return false;
             if (local)
                 return h.isRemote != 1 && !m_localMachine.empty() && b.machine == m_localMachine;
-            return h.isRemote != 0 && remote.count(b.machine) > 0;
+            if (h.isRemote == 0)
+                return false;
+            if (h.serverName.empty())
+                return remote.count(b.machine) > 0;
+            auto named = remoteByName.find(h.serverName);
+            if (named == remoteByName.end())
+                named = remoteByName.emplace(h.serverName, remoteMachines(h.serverName)).first;
+            return named->second.count(b.machine) > 0;
         };
         for (auto &entry : m_handles) {
             Handle &h = entry.second;
@@ -919,6 +937,22 @@ PhidgetReturnCode Phidget_setIsRemote(PhidgetHandle ch, int isRemote)
         &Handle::isRemote);
 }
 
+PhidgetReturnCode Phidget_setServerName(PhidgetHandle ch, const char *serverName)
+{
+    Sim &s = sim();
+    Lock lock(s.m_mutex);
+    s.log(Line("Phidget_setServerName").ptr(ch).str(serverName));
+    if (PhidgetReturnCode rc = s.injected("Phidget_setServerName"))
+        return rc;
+    Handle *h;
+    if (PhidgetReturnCode rc = s.lookup(ch, PHIDCHCLASS_NOTHING, &h))
+        return rc;
+    if (h->open)
+        return EPHIDGET_BUSY;
+    h->serverName = serverName ? serverName : "";
+    return EPHIDGET_OK;
+}
+
 PhidgetReturnCode Phidget_setOnAttachHandler(
     PhidgetHandle ch, Phidget_OnAttachCallback fptr, void *ctx)
 {
@@ -1058,6 +1092,9 @@ PhidgetReturnCode PhidgetNet_startServer(int flags, int addressFamily, const cha
     line.num(flags).num(addressFamily).str(serverName).str(address).num(port).str(password);
     PhidgetReturnCode rc = s.injected("PhidgetNet_startServer");
     if (!rc && (!server || !validAddress(serverName) || !validAddress(address) || !validPort(port)))
+        rc = EPHIDGET_INVALIDARG;
+    // A server listens on one address family, which must be the address's own.
+    if (!rc && addressFamily != (std::strchr(address, ':') ? AF_INET6 : AF_INET))
         rc = EPHIDGET_INVALIDARG;
     if (!rc) {
         for (const auto &other : s.m_servers) {

@@ -179,6 +179,7 @@ API_PRETURN_HDR Phidget_setHubPort(PhidgetHandle ch, int hubPort);
 API_PRETURN_HDR Phidget_setChannel(PhidgetHandle ch, int channel);
 API_PRETURN_HDR Phidget_setIsHubPortDevice(PhidgetHandle ch, int isHubPortDevice);
 API_PRETURN_HDR Phidget_setIsRemote(PhidgetHandle ch, int isRemote);
+API_PRETURN_HDR Phidget_setServerName(PhidgetHandle ch, const char *serverName);
 API_PRETURN_HDR Phidget_setOnAttachHandler(
     PhidgetHandle ch, Phidget_OnAttachCallback fptr, void *ctx);
 API_PRETURN_HDR Phidget_setOnDetachHandler(

@@ -13,8 +13,8 @@ if [ -z "$plugin" ] || [ ! -f "$plugin" ]; then
 fi
 
 allowed="Phidget_open Phidget_close Phidget_setDeviceSerialNumber Phidget_setHubPort
-Phidget_setChannel Phidget_setIsHubPortDevice Phidget_setIsRemote Phidget_setOnAttachHandler
-Phidget_setOnDetachHandler Phidget_setOnErrorHandler Phidget_getErrorDescription
+Phidget_setChannel Phidget_setIsHubPortDevice Phidget_setIsRemote Phidget_setServerName
+Phidget_setOnAttachHandler Phidget_setOnDetachHandler Phidget_setOnErrorHandler Phidget_getErrorDescription
 PhidgetDigitalInput_create PhidgetDigitalInput_delete PhidgetDigitalInput_getState
 PhidgetDigitalInput_setOnStateChangeHandler PhidgetDigitalOutput_create
 PhidgetDigitalOutput_delete PhidgetDigitalOutput_setState_async PhidgetEncoder_create

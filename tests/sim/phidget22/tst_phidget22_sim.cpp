@@ -5,6 +5,8 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <sys/socket.h>
+
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -172,6 +174,44 @@ private slots:
         QCOMPARE(PhidgetDigitalInput_getState(PhidgetDigitalInputHandle(ch), &state), 0);
         QCOMPARE(state, 0);
         QCOMPARE(PhidgetNet_startServer(0, 2, kName, kAddress, kPort, "", &other), EPHIDGET_BUSY);
+    }
+
+    void serverNameAndAddressFamily()
+    {
+        // Two boards behind two servers; without a server name the lower serial wins.
+        for (const auto &[serial, machine] : {std::pair {3003, "127.0.0.3"}, {4004, "127.0.0.4"}}) {
+            lmsim_phidget_board_create(serial, 0);
+            lmsim_phidget_board_add_channels(serial, PHIDCHCLASS_DIGITALINPUT, -1, 1, 0);
+            lmsim_phidget_board_attach(serial, machine);
+            PhidgetServerHandle server = nullptr;
+            QCOMPARE(PhidgetNet_startServer(0, AF_INET, machine, machine, kPort, "", &server), 0);
+            QCOMPARE(PhidgetNet_addServer(machine, machine, kPort, "", 0), 0);
+        }
+        PhidgetDigitalInputHandle named = nullptr;
+        PhidgetDigitalInput_create(&named);
+        PhidgetDigitalInput_setOnStateChangeHandler(named, onState, nullptr);
+        Phidget_setIsRemote(PhidgetHandle(named), 1);
+        QCOMPARE(Phidget_setServerName(PhidgetHandle(named), "127.0.0.4"), 0);
+        Phidget_open(PhidgetHandle(named));
+        PhidgetHandle any = openChannel(PHIDCHCLASS_DIGITALINPUT, -1, -1, -1);
+        g_rec.take();
+        lmsim_phidget_set_digital_input(4004, -1, 0, 1);
+        QCOMPARE(g_rec.take(), QStringList {"state 1"});
+        lmsim_phidget_set_digital_input(3003, -1, 0, 1);
+        QCOMPARE(g_rec.take(), QStringList {"state 1"});
+        QCOMPARE(lmsim_phidget_is_attached(any), 1);
+        QCOMPARE(Phidget_setServerName(PhidgetHandle(named), nullptr), EPHIDGET_BUSY);
+        // The entry of that name disabled: the named channel does not fall back to another.
+        PhidgetNet_disableServer("127.0.0.4", 0);
+        QCOMPARE(lmsim_phidget_is_attached(PhidgetHandle(named)), 0);
+
+        // A server listens on its address's own family.
+        PhidgetServerHandle server = nullptr;
+        QCOMPARE(PhidgetNet_startServer(0, AF_INET, "v6", "::1", kPort, "", &server),
+            EPHIDGET_INVALIDARG);
+        QCOMPARE(PhidgetNet_startServer(0, AF_INET6, "v4", "127.0.0.5", kPort, "", &server),
+            EPHIDGET_INVALIDARG);
+        QCOMPARE(PhidgetNet_startServer(0, AF_INET6, "v6", "::1", kPort, "", &server), 0);
     }
 
     void matchingRules_data()
