@@ -5,6 +5,9 @@
 
 #include <QSignalSpy>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 const int32_t kSerial = 5000;
 const int kInput3 = 3, kInput4 = 4, kEncoder = 5, kOutput = 6;
@@ -88,6 +91,7 @@ private slots:
     void encoder();
     void outputWritesOnlyFromTheHostingInstance();
     void rebindingDropsOldConnections();
+    void teardownWaitsForWritesInFlight();
 };
 
 void TestPhidgetControllers::inputFollowsItsChannelAndDrivesAnOutput()
@@ -171,6 +175,15 @@ void TestPhidgetControllers::outputWritesOnlyFromTheHostingInstance()
     remote->onInputTrigger(0);
     deliverEvents();
     QVERIFY(simCalls({"PhidgetDigitalOutput_setState_async"}).isEmpty());
+    // An accepted setup that moves the board to this media server applies at the next init:
+    // until then the instance that started the server stays the only one that writes.
+    auto *device = static_cast<PhidgetDevice *>(rig.mediaServer->allDevices().first());
+    PhidgetDeviceConfig moved = device->config();
+    moved.mediaServerId = 1;
+    device->setConfig(moved);
+    remote->onInputTrigger(0);
+    deliverEvents();
+    QVERIFY(simCalls({"PhidgetDigitalOutput_setState_async"}).isEmpty());
 
     // "Value" unconnected: the user default, true here, then false for a new node.
     auto *output = addChannelNode<PhidgetDigitalOutputController>(*rig.producer, 1, kOutput);
@@ -213,6 +226,35 @@ void TestPhidgetControllers::rebindingDropsOldConnections()
     deliverEvents();
     QVERIFY(!valueOf(input)->defined);
     QCOMPARE(fired.count(), 1);
+}
+
+void TestPhidgetControllers::teardownWaitsForWritesInFlight()
+{
+    Rig rig("127.0.0.54");
+    auto *output = addChannelNode<PhidgetDigitalOutputController>(*rig.producer, 1, kOutput);
+    userValueOf(output)->value = true;
+    // Phidget22's thread is held in a handler of the other instance's device, so the write's
+    // completion waits behind it while the producer's device goes.
+    auto *device = static_cast<PhidgetDevice *>(rig.mediaServer->allDevices().first());
+    static std::atomic<bool> inside;
+    inside = false;
+    connect(
+        device, &PhidgetDevice::digitalInputChanged, device,
+        [] {
+            inside = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        },
+        Qt::DirectConnection);
+    lmsim_phidget_set_digital_input(kSerial, -1, 3, 1);
+    while (!inside)
+        std::this_thread::yield();
+    MessageCapture capture;
+    output->onInputTrigger(0);
+    rig.producer->removeDevice(PhidgetDevice::s_typeName, 1);
+    // Completed before the handle closed: the board took the value, nothing is left to call
+    // into the plug-in, and nothing was reported.
+    QCOMPARE(Rig::output(), 1);
+    QVERIFY(capture.texts().isEmpty());
 }
 
 QTEST_MAIN(TestPhidgetControllers)

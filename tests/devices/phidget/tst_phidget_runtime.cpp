@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 
+#include <sys/socket.h>
+
 namespace {
 const QStringList kNet {"PhidgetNet_startServer", "PhidgetNet_stopServer", "PhidgetNet_addServer",
     "PhidgetNet_enableServer", "PhidgetNet_disableServer"};
@@ -17,15 +19,17 @@ QStringList netCalls()
     return simCalls(kNet).replaceInStrings(QRegularExpression("0x[0-9a-f]+"), "P");
 }
 
+// A server listens on its address's family.
 QString net(const char *call, const QString &address = "")
 {
     static const QMap<QString, QString> forms {{"add", "addServer(\"N\", \"A\", 5661, \"\", 0)"},
         {"enable", "enableServer(\"N\")"}, {"disable", "disableServer(\"N\", 0)"},
-        {"start", "startServer(0, 2, \"N\", \"A\", 5661, \"\", &P)"},
-        {"failedStart", "startServer(0, 2, \"N\", \"A\", 5661, \"\", &?)"},
+        {"start", "startServer(0, F, \"N\", \"A\", 5661, \"\", &P)"},
+        {"failedStart", "startServer(0, F, \"N\", \"A\", 5661, \"\", &?)"},
         {"stop", "stopServer(&P)"}};
     return "PhidgetNet_"
         + QString(forms.value(call))
+              .replace("F", QString::number(address.contains(':') ? AF_INET6 : AF_INET))
               .replace("N", "Lumora Phidget Server " + address)
               .replace("A\"", address + "\"");
 }
@@ -44,7 +48,9 @@ private slots:
     void init() { lmsim_phidget_reset(); }
     void serverManagerCountsUsers();
     void hostingInstanceStartsTheServer();
+    void addressIsTrimmedAndServedInItsFamily();
     void opensKnownChannelsWithTheirAddressing();
+    void channelsAttachOnlyBehindTheirOwnServer();
     void invalidServers();
     void failedCallsAreReported();
     void contextIdsAreDistinctAndNeverReused();
@@ -86,6 +92,14 @@ void TestPhidgetRuntime::serverManagerCountsUsers()
         netCalls(), QStringList({net("failedStart", "127.0.0.32"), net("start", "127.0.0.32")}));
     PhidgetServerManager::stopServer();
     QCOMPARE(netCalls().last(), net("stop"));
+    // A release too many takes nothing from the next users: they share one start.
+    PhidgetServerManager::stopServer();
+    lmsim_phidget_log_clear();
+    QVERIFY(PhidgetServerManager::startServer("127.0.0.34"));
+    QVERIFY(PhidgetServerManager::startServer("127.0.0.34"));
+    PhidgetServerManager::stopServer();
+    PhidgetServerManager::stopServer();
+    QCOMPARE(netCalls(), QStringList({net("start", "127.0.0.34"), net("stop")}));
 
     QList<QtMsgType> types;
     QCOMPARE(capture.texts(&types),
@@ -118,6 +132,39 @@ void TestPhidgetRuntime::hostingInstanceStartsTheServer()
     QCOMPARE(netCalls(),
         QStringList({net("add", "127.0.0.40"), net("start", "127.0.0.40"), net("stop"),
             net("disable", "127.0.0.40")}));
+
+    // Teardown stops what start started, whatever the instance has become since: a device
+    // that did not host at its start must not stop the server that another device uses.
+    lmsim_phidget_log_clear();
+    mediaServer->addMediaServer(std::make_unique<Screen>(3, QStringLiteral("MS3"), "127.0.0.48"));
+    addPhidgetDevice(*producer, 2, boardConfig("127.0.0.46"))->init();
+    mediaServer->setLocalMediaServerId(2);
+    addPhidgetDevice(*mediaServer, 2, {-1, 3, QString(), {}})->init();
+    mediaServer->setLocalMediaServerId(3); // now it would host
+    mediaServer->removeDevice(PhidgetDevice::s_typeName, 2);
+    QCOMPARE(netCalls(),
+        QStringList({net("start", "127.0.0.46"), net("add", "127.0.0.46"), net("add", "127.0.0.48"),
+            net("disable", "127.0.0.48")}));
+    mediaServer->setLocalMediaServerId(1);
+    producer->setAppMode(Show::MediaServerMode); // now it would not host
+    producer->removeDevice(PhidgetDevice::s_typeName, 2);
+    QCOMPARE(netCalls().mid(4), QStringList({net("disable", "127.0.0.46"), net("stop")}));
+}
+
+void TestPhidgetRuntime::addressIsTrimmedAndServedInItsFamily()
+{
+    const NodeTypeRegistry registry = makePhidgetRegistry();
+    const auto producer = makeInstance(registry);
+    MessageCapture capture;
+    for (const char *address : {" 127.0.0.49\t", " ::1 "}) {
+        addPhidgetDevice(*producer, 1, boardConfig(address))->init();
+        producer->removeDevice(PhidgetDevice::s_typeName, 1);
+    }
+    QCOMPARE(netCalls(),
+        QStringList({net("start", "127.0.0.49"), net("add", "127.0.0.49"),
+            net("disable", "127.0.0.49"), net("stop"), net("start", "::1"), net("add", "::1"),
+            net("disable", "::1"), net("stop")}));
+    QVERIFY(capture.texts().isEmpty());
 }
 
 void TestPhidgetRuntime::opensKnownChannelsWithTheirAddressing()
@@ -137,7 +184,8 @@ void TestPhidgetRuntime::opensKnownChannelsWithTheirAddressing()
     // In id order; -1 leaves a property unset, 0 sets it; types 0 and 7 are skipped quietly.
     const QStringList handlers {
         "Phidget_setOnAttachHandler", "Phidget_setOnDetachHandler", "Phidget_setOnErrorHandler"};
-    const QStringList tail {"Phidget_setIsHubPortDevice", "Phidget_setIsRemote", "Phidget_open"};
+    const QStringList tail {"Phidget_setIsHubPortDevice", "Phidget_setIsRemote",
+        "Phidget_setServerName", "Phidget_open"};
     QCOMPARE(simCalls({}, true).mid(2),
         QStringList({"PhidgetDigitalInput_create", "PhidgetDigitalInput_setOnStateChangeHandler"})
             + handlers + tail
@@ -172,6 +220,61 @@ void TestPhidgetRuntime::opensKnownChannelsWithTheirAddressing()
             "PhidgetNet_disableServer", "PhidgetNet_stopServer", "PhidgetNet_startServer"}));
     producer->removeDevice(PhidgetDevice::s_typeName, 1);
     QCOMPARE(lmsim_phidget_live_handles(), 0);
+}
+
+void TestPhidgetRuntime::channelsAttachOnlyBehindTheirOwnServer()
+{
+    // Any serial on both devices; the producer's board has the lower serial, which an open
+    // without a server name would take for both.
+    const std::pair<int32_t, const char *> boards[] = {{4300, "127.0.0.43"}, {4400, "127.0.0.44"}};
+    for (const auto &[serial, machine] : boards) {
+        lmsim_phidget_board_create(serial, 0);
+        lmsim_phidget_board_add_channels(serial, PHIDCHCLASS_DIGITALINPUT, -1, 1, 0);
+        lmsim_phidget_board_attach(serial, machine);
+    }
+    PhidgetServerHandle mediaServerProcess = nullptr; // the server of media server 4's process
+    QCOMPARE(PhidgetNet_startServer(0, AF_INET, "Lumora Phidget Server 127.0.0.44", "127.0.0.44",
+                 5661, "", &mediaServerProcess),
+        int(EPHIDGET_OK));
+    const NodeTypeRegistry registry = makePhidgetRegistry();
+    const auto producer = makeInstance(registry);
+    producer->addMediaServer(std::make_unique<Screen>(4, QStringLiteral("MS4"), "127.0.0.44"));
+    const PhidgetChannelMap channels {{1, phidgetChannel(LM_DIGITAL_INPUT, 0)}};
+    PhidgetDevice *devices[] = {addPhidgetDevice(*producer, 1, boardConfig("127.0.0.43", channels)),
+        addPhidgetDevice(*producer, 2, {-1, 4, QString(), channels})};
+    QSignalSpy onProducer(devices[0], &PhidgetDevice::digitalInputChanged);
+    QSignalSpy onMediaServer(devices[1], &PhidgetDevice::digitalInputChanged);
+    for (PhidgetDevice *device : devices) {
+        device->init();
+        QTRY_COMPARE(lmsim_phidget_is_attached(device->runtime()->channelHandle(1)), 1);
+    }
+    QStringList names = simCalls({"Phidget_setServerName"});
+    names.replaceInStrings(QRegularExpression("0x[0-9a-f]+"), "P");
+    QCOMPARE(names,
+        QStringList({"Phidget_setServerName(P, \"Lumora Phidget Server 127.0.0.43\")",
+            "Phidget_setServerName(P, \"Lumora Phidget Server 127.0.0.44\")"}));
+    deliverEvents();
+    onProducer.clear();
+    onMediaServer.clear();
+
+    lmsim_phidget_set_digital_input(4400, -1, 0, 1);
+    deliverEvents();
+    QCOMPARE(onProducer.count(), 0);
+    QCOMPARE(onMediaServer.count(), 1);
+    lmsim_phidget_set_digital_input(4300, -1, 0, 1);
+    deliverEvents();
+    QCOMPARE(onProducer.count(), 1);
+    QCOMPARE(onMediaServer.count(), 1);
+
+    // Its failure is reported like the other setters' and leaves the channel closed.
+    MessageCapture capture;
+    lmsim_phidget_fail_call("Phidget_setServerName", EPHIDGET_INVALIDARG, 1);
+    devices[1]->init();
+    QVERIFY(!devices[1]->runtime()->channelHandle(1));
+    QCOMPARE(capture.texts(),
+        QStringList {MessageCapture::failure("Phidget_setServerName", EPHIDGET_INVALIDARG)});
+    for (int number : {1, 2})
+        producer->removeDevice(PhidgetDevice::s_typeName, number);
 }
 
 void TestPhidgetRuntime::invalidServers()

@@ -405,6 +405,23 @@ void TestPhidgetUi::inspectorAndPicker()
     });
     inspector->findChild<QPushButton *>("changeButton")->click();
 
+    // The host deletes the show while a picker is open: its devices are no longer offered,
+    // and OK picks nothing.
+    auto doomed = std::make_unique<Show>(fixture.registry);
+    for (int i = 0; i < 2; ++i) {
+        auto *device = new PhidgetDevice(true);
+        device->setDeviceNumber(-1); // the show numbers it
+        device->setConfig({-1, 0, QString(), {{1, channel("In", 5)}}});
+        doomed->addDevice(device);
+    }
+    PhidgetChannelPickerDialog orphan(doomed.get(), 0, 1, 5);
+    QCOMPARE(orphan.findChild<QListWidget *>("devices")->count(), 2);
+    doomed.reset();
+    QCOMPARE(orphan.findChild<QListWidget *>("devices")->count(), 0);
+    QCOMPARE(orphan.findChild<QTableView *>("channels")->model()->rowCount(), 0);
+    press(&orphan);
+    QVERIFY(!orphan.selectedChannel());
+
     Fixture empty;
     for (Show *show : {&empty.show, static_cast<Show *>(nullptr)}) {
         PhidgetChannelPickerDialog picker(show, 1, 1, 5);

@@ -11,6 +11,13 @@
 #include <QHostAddress>
 #include <QMetaType>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
+
+#include <chrono>
 #include <condition_variable>
 #include <limits>
 #include <map>
@@ -145,6 +152,67 @@ void waitForEmissions(const PhidgetDevice *device)
     s_emissionsInProgress.remove(device);
 }
 
+// ---- Digital output writes in flight. ----
+//
+// A completion runs plug-in code (setStateDone) on Phidget22's thread. Writes are counted per
+// handle from the request to the end of their completion; a runtime's teardown waits for its
+// handles' writes before it closes them, and the plug-in's unload waits for any still counted,
+// so no completion calls into a plug-in that is gone. Both waits are bounded: a vendor that
+// never completes a request must not hang the host.
+
+const std::chrono::seconds kWriteDrainTimeout(2);
+
+std::mutex s_pendingWritesMutex;
+// Guarded by s_pendingWritesMutex.
+QHash<PhidgetHandle, int> s_pendingWrites;
+std::condition_variable s_writesDone;
+
+void beginWrite(PhidgetHandle handle)
+{
+    const std::lock_guard<std::mutex> lock(s_pendingWritesMutex);
+    ++s_pendingWrites[handle];
+}
+
+void endWrite(PhidgetHandle handle)
+{
+    const std::lock_guard<std::mutex> lock(s_pendingWritesMutex);
+    const auto it = s_pendingWrites.find(handle);
+    if (it == s_pendingWrites.end()) // a write that was not counted
+        return;
+    if (--it.value() <= 0)
+        s_pendingWrites.erase(it);
+    s_writesDone.notify_all();
+}
+
+// Waits until none of `handles` (all when empty) has a write in flight; false on time-out, after
+// which those writes are no longer waited for.
+bool waitForWrites(const QList<PhidgetHandle> &handles)
+{
+    std::unique_lock<std::mutex> lock(s_pendingWritesMutex);
+    const auto drained = [&handles] {
+        if (handles.isEmpty())
+            return s_pendingWrites.isEmpty();
+        for (PhidgetHandle handle : handles) {
+            if (s_pendingWrites.contains(handle))
+                return false;
+        }
+        return true;
+    };
+    if (s_writesDone.wait_for(lock, kWriteDrainTimeout, drained))
+        return true;
+    if (handles.isEmpty())
+        s_pendingWrites.clear();
+    for (PhidgetHandle handle : handles)
+        s_pendingWrites.remove(handle);
+    return false;
+}
+
+// Destroyed when the plug-in is unloaded (after the tables above, which are declared first).
+struct WriteDrainAtUnload
+{
+    ~WriteDrainAtUnload() { waitForWrites({}); }
+} s_writeDrainAtUnload;
+
 // ---- Phidget22 handlers, on Phidget22's threads. ----
 
 void CCONV onDigitalInputStateChange(PhidgetDigitalInputHandle, void *context, int state)
@@ -197,10 +265,12 @@ void CCONV onErrorHandler(
 
 } // namespace
 
-void CCONV setStateDone(PhidgetHandle, void *, PhidgetReturnCode result)
+void CCONV setStateDone(PhidgetHandle handle, void *, PhidgetReturnCode result)
 {
     if (result != EPHIDGET_OK)
         PHIDGET_LOG_FAILURE("PhidgetDigitalOutput_setState_async failed.", result);
+    // Last: once counted down, the plug-in may be unloaded.
+    endWrite(handle);
 }
 
 // ---- PhidgetServerManager ----
@@ -211,8 +281,11 @@ bool PhidgetServerManager::startServer(const std::string &address)
     if (s_localServerUsers > 1 && s_localServer)
         return true;
     const std::string name = serverName(address);
-    const PhidgetReturnCode result = PhidgetNet_startServer(
-        0, 2, name.c_str(), address.c_str(), kServerPort, kServerPassword, &s_localServer);
+    // The server listens on the family of its address.
+    const bool ipv6
+        = QHostAddress(QString::fromStdString(address)).protocol() == QAbstractSocket::IPv6Protocol;
+    const PhidgetReturnCode result = PhidgetNet_startServer(0, ipv6 ? AF_INET6 : AF_INET,
+        name.c_str(), address.c_str(), kServerPort, kServerPassword, &s_localServer);
     if (result != EPHIDGET_OK) {
         PHIDGET_LOG_FAILURE("PhidgetNet_startServer failed.", result);
         return false;
@@ -222,6 +295,9 @@ bool PhidgetServerManager::startServer(const std::string &address)
 
 void PhidgetServerManager::stopServer()
 {
+    // A release without a start must not take another user's share.
+    if (s_localServerUsers <= 0)
+        return;
     const int32_t before = s_localServerUsers--;
     if (before == 1 && s_localServer) {
         const PhidgetReturnCode result = PhidgetNet_stopServer(&s_localServer);
@@ -345,6 +421,16 @@ PhidgetDevice::Runtime::Runtime(PhidgetDevice *device, int32_t serialNumber, int
 
 PhidgetDevice::Runtime::~Runtime()
 {
+    // Writes still in flight complete while their handles are open.
+    QList<PhidgetHandle> outputs;
+    for (auto it = m_channels.cbegin(); it != m_channels.cend(); ++it) {
+        if (it.value().type == LM_DIGITAL_OUTPUT && m_channelHandles.contains(it.key()))
+            outputs << m_channelHandles.value(it.key());
+    }
+    if (!outputs.isEmpty() && !waitForWrites(outputs) && LMLog::modeContains(LOG::WARNING))
+        qCWarning(LMLog::s_lmLogCat).noquote()
+            << "[PHIDGET] Digital output writes not completed for device" << m_device->name();
+
     // Ascending channel ids, so that the calls come in a repeatable order.
     for (auto it = m_channels.cbegin(); it != m_channels.cend(); ++it) {
         if (PhidgetHandle handle = m_channelHandles.value(it.key()))
@@ -361,7 +447,7 @@ PhidgetDevice::Runtime::~Runtime()
 
     if (m_serverJoined) {
         PhidgetServerManager::disconnectFromServer(m_serverAddress);
-        if (PhidgetDevice::isHostingInstance(m_device->show(), m_mediaServerId))
+        if (m_serverStarted)
             PhidgetServerManager::stopServer();
     }
     waitForEmissions(m_device);
@@ -369,7 +455,7 @@ PhidgetDevice::Runtime::~Runtime()
 
 void PhidgetDevice::Runtime::start()
 {
-    const bool hosting = PhidgetDevice::isHostingInstance(m_device->show(), m_mediaServerId);
+    m_hostsBoard = PhidgetDevice::isHostingInstance(m_device->show(), m_mediaServerId);
 
     QString addressText;
     if (m_mediaServerId == 0) {
@@ -386,6 +472,8 @@ void PhidgetDevice::Runtime::start()
         addressText = it.value()->networkAddress();
     }
 
+    // QHostAddress would accept the spaces around an address; Phidget22 would not.
+    addressText = addressText.trimmed();
     QHostAddress address;
     if (!address.setAddress(addressText)) {
         if (LMLog::modeContains(LOG::WARNING))
@@ -397,8 +485,11 @@ void PhidgetDevice::Runtime::start()
     m_serverAddress = addressText.toStdString();
     m_serverJoined = true;
 
-    if (hosting && !PhidgetServerManager::startServer(m_serverAddress)) {
-        if (LMLog::modeContains(LOG::WARNING))
+    if (m_hostsBoard) {
+        // A failed start counts as a use too, so it is released like one.
+        m_serverStarted = true;
+        if (!PhidgetServerManager::startServer(m_serverAddress)
+            && LMLog::modeContains(LOG::WARNING))
             qCWarning(LMLog::s_lmLogCat).noquote() << "[PHIDGET] Failed to start server";
     }
     PhidgetServerManager::connectToServer(m_serverAddress);
@@ -413,6 +504,21 @@ void PhidgetDevice::Runtime::start()
         else
             deleteChannel(handle, channel.type);
     }
+}
+
+bool PhidgetDevice::Runtime::writeDigitalOutput(int channelId, bool state) const
+{
+    // Every instance has the channel open; only the one with the board drives it.
+    if (!m_hostsBoard)
+        return false;
+    const PhidgetHandle handle = channelHandle(channelId, LM_DIGITAL_OUTPUT);
+    if (!handle)
+        return false;
+    beginWrite(handle);
+    // A failure comes back through setStateDone, which logs it.
+    PhidgetDigitalOutput_setState_async(
+        reinterpret_cast<PhidgetDigitalOutputHandle>(handle), state ? 1 : 0, setStateDone, nullptr);
+    return true;
 }
 
 PhidgetHandle PhidgetDevice::Runtime::channelHandle(int channelId) const
@@ -531,6 +637,13 @@ bool PhidgetDevice::Runtime::initChannel(
     result = Phidget_setIsRemote(handle, 1);
     if (result != EPHIDGET_OK) {
         PHIDGET_LOG_FAILURE("Phidget_setIsRemote failed.", result);
+        return false;
+    }
+    // Only through this device's server: an open takes the first matching channel that any
+    // server offers, so with serial -1 it could take another device's board.
+    result = Phidget_setServerName(handle, serverName(m_serverAddress).c_str());
+    if (result != EPHIDGET_OK) {
+        PHIDGET_LOG_FAILURE("Phidget_setServerName failed.", result);
         return false;
     }
     // Non-blocking: an absent board attaches whenever Phidget22 finds it.

@@ -85,6 +85,14 @@ public:
     PhidgetHandle channelHandle(int channelId, LM_PhidgetChannelType type) const;
     bool serverJoined() const { return m_serverJoined; }
     const std::string &serverAddress() const { return m_serverAddress; }
+    // Whether start() found this instance to be the one with the board; the output writes
+    // follow the same decision as the server start.
+    bool hostsBoard() const { return m_hostsBoard; }
+
+    // Sets a digital output channel, asynchronously, on the hosting instance only; false when
+    // nothing was sent (not hosting, channel not open as an output). Teardown waits for the
+    // completions of the writes sent, so none arrives once the runtime is gone.
+    bool writeDigitalOutput(int channelId, bool state) const;
 
     // A new handle of that type with its data handler installed, or null (also, silently,
     // for a type that is no known kind).
@@ -109,7 +117,12 @@ private:
     QHash<PhidgetHandle, int32_t> m_contextIds;
     std::string m_serverAddress;
     bool m_serverJoined = false;
+    bool m_hostsBoard = false;
+    // Whether start() called PhidgetServerManager::startServer: teardown stops the server
+    // exactly then, whatever the show says by that time.
+    bool m_serverStarted = false;
 };
 
-// Completion handler of PhidgetDigitalOutput_setState_async: logs a failed write.
+// Completion handler of PhidgetDigitalOutput_setState_async: logs a failed write and ends the
+// wait for a write that Runtime::writeDigitalOutput sent.
 void CCONV setStateDone(PhidgetHandle handle, void *context, PhidgetReturnCode result);

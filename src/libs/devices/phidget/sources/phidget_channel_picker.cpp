@@ -44,6 +44,8 @@ PhidgetChannelPickerDialog::PhidgetChannelPickerDialog(
         &PhidgetChannelPickerDialog::onDeviceChanged);
     connect(m_ui.channels, &QAbstractItemView::doubleClicked, this,
         &PhidgetChannelPickerDialog::onConfirm);
+    if (show)
+        connect(show, &QObject::destroyed, this, &PhidgetChannelPickerDialog::onShowDestroyed);
 
     if (hasPhidgetDevices()) {
         m_ui.devices->clear();
@@ -96,6 +98,17 @@ void PhidgetChannelPickerDialog::onDeviceChanged()
     // A new source model resets the header's sections.
     for (int column = 0; column < PhidgetChannelsModel::s_columnCount; ++column)
         m_ui.channels->setColumnWidth(column, PhidgetChannelsModel::s_columnWidths[column]);
+}
+
+void PhidgetChannelPickerDialog::onShowDestroyed()
+{
+    // The show's devices went with it: none of them can be picked any more. Only the dialog's
+    // own widgets and models are touched here, never the show.
+    m_ui.devices->clear();
+    QAbstractItemModel *previous = m_proxy->sourceModel();
+    m_proxy->setSourceModel(nullptr);
+    if (previous)
+        previous->deleteLater();
 }
 
 void PhidgetChannelPickerDialog::onConfirm()

@@ -4,6 +4,7 @@
 #include "ui_PhidgetChannelPickerDialog.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <QSortFilterProxyModel>
 
 #include <cstdint>
@@ -43,12 +44,14 @@ public:
 private slots:
     void onDeviceChanged();
     void onConfirm();
+    void onShowDestroyed();
 
 private:
     bool hasPhidgetDevices() const;
 
     Ui::PhidgetChannelPickerDialog m_ui;
-    Show *m_show; // not owned
+    // Not owned; the host may delete the show while the dialog runs.
+    QPointer<Show> m_show;
     int32_t m_initialDeviceId;
     int32_t m_initialChannelId;
     int32_t m_acceptedType;

@@ -275,15 +275,9 @@ void PhidgetDigitalOutputController::onInputTrigger(int)
         return;
     const PhidgetChannelData *designated = channel();
     PhidgetDevice *device = resolveDevice();
-    if (!designated || !device)
+    if (!designated || !device || !device->runtime())
         return;
-    // Every instance has the channel open; only the one with the board drives it.
-    if (!PhidgetDevice::isHostingInstance(getOwnerShow(), device->config().mediaServerId))
-        return;
-    auto handle = reinterpret_cast<PhidgetDigitalOutputHandle>(
-        openHandle(device, designated->channelID, LM_DIGITAL_OUTPUT));
-    if (!handle)
-        return;
-    // A failure comes back through setStateDone, which logs it.
-    PhidgetDigitalOutput_setState_async(handle, value->value ? 1 : 0, setStateDone, nullptr);
+    // Hosting as the runtime decided it when it started the server: a setup accepted since
+    // then (not yet applied by init) must not make a second instance drive the output.
+    device->runtime()->writeDigitalOutput(designated->channelID, value->value);
 }
