@@ -98,6 +98,8 @@ private slots:
         QCOMPARE(left->localMediaServerId(), 1);
         for (const auto &show : shows) {
             QCOMPARE(show->getMediaServers().keys(), (QList<int> {1, 2}));
+            // One table for every copy: its size does not grow with the copies.
+            QCOMPARE(show->getMediaServers().value(2), shows[0]->getMediaServers().value(2));
             QCOMPARE(show->devicesOfType(QStringLiteral("TestDevice")).keys(), (QList<int> {1, 4}));
             QCOMPARE(show->graph().nodes().size(), 2);
             QCOMPARE(show->graph().valueConnections().size(), 1);
@@ -172,7 +174,7 @@ private slots:
             << QByteArray("<lumoraShow><nodes><node id=\"1\" "
                           "type=\"11111111-2222-3333-4444-555555555555\"/>"
                           "</nodes></lumoraShow>")
-            << "unknown controller type 11111111-2222-3333-4444-555555555555";
+            << "unknown controller type 11111111-2222-3333-4444-555555555555 (no loaded plug-in";
         QTest::newRow("bad uuid") << QByteArray(
             "<lumoraShow><nodes><node type=\"x\"/></nodes></lumoraShow>")
                                   << "is not a UUID";
@@ -203,6 +205,37 @@ private slots:
             + QByteArray("</lumoraShow>")) << "elements nested deeper than 256";
         QTest::newRow("section twice")
             << QByteArray("<lumoraShow><nodes/><nodes/></lumoraShow>") << "<nodes> given twice";
+        // Undeclared prefixes used to stop the depth check while the document was built.
+        QTest::newRow("too deep with prefixes")
+            << (QByteArray("<lumoraShow><keep>") + QByteArray("<a:x>").repeated(300))
+            << "elements nested deeper than 256 levels at line 1";
+        QTest::newRow("not UTF-8 on line 7")
+            << QByteArray("<lumoraShow>\n\n\n\n\n\n<keep a=\"\xff\"/></lumoraShow>")
+            << "not UTF-8 at line 7, column 10: byte 0xff";
+        QByteArray attributes;
+        for (int i = 0; i <= ShowFile::MaxAttributes; ++i)
+            attributes += " a" + QByteArray::number(i) + "='1'";
+        QTest::newRow("attributes") << "<lumoraShow>\n <keep" + attributes + "/></lumoraShow>"
+                                    << "an element at line 2, column 2 has more than 1024";
+        QTest::newRow("doctype") << QByteArray(
+            "<!DOCTYPE s [<!ENTITY e \"x\">]><lumoraShow>&e;</lumoraShow>")
+                                 << "a document type declaration at line 1";
+        QByteArray servers;
+        for (int i = 1; i <= ShowFile::MaxMediaServers + 1; ++i)
+            servers += "<mediaServer id=\"" + QByteArray::number(i) + "\"/>";
+        QTest::newRow("media servers")
+            << "<lumoraShow><instances>" + servers + "</instances></lumoraShow>"
+            << "1001 media servers: a show takes at most 1000";
+        servers.truncate(servers.indexOf("<mediaServer id=\"1000\""));
+        QTest::newRow("element copies")
+            << "<lumoraShow><instances>" + servers + "</instances><connections>"
+                + QByteArray("<x/>").repeated(1001) + "</connections></lumoraShow>"
+            << "1001 elements in <devices>, <nodes> and <connections> on 1000 instances";
+        QTest::newRow("node id twice") << QByteArray(
+            "<lumoraShow><nodes>\n"
+            "<node id=\"3\" type=\"5d0c7f1e-2b7a-4c55-9a10-3f1d2e4c6b02\"/>\n"
+            "<node id=\"3\" type=\"5d0c7f1e-2b7a-4c55-9a10-3f1d2e4c6b02\"/>\n"
+            "</nodes></lumoraShow>") << "node at line 3: node id 3 is already in use (line 2)";
     }
 
     void errorsSayWhatIsWrong()
@@ -211,6 +244,125 @@ private slots:
         QFETCH(QString, expected);
         const QString error = loadError(xml);
         QVERIFY2(error.contains(expected), qPrintable(error));
+        QVERIFY2(!error.contains(QStringLiteral("no loaded plug-in"))
+                || expected.contains(QStringLiteral("no loaded plug-in")),
+            qPrintable(error));
+    }
+
+    // A show with every plug-in's device, one row's devices on line 4, nodes on line 6
+    // and connections on line 8.
+    void loadChecksGiveTheLine_data()
+    {
+        QTest::addColumn<QString>("devices");
+        QTest::addColumn<QString>("nodes");
+        QTest::addColumn<QString>("connections");
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char *name, const char *devices, const char *nodes,
+                             const char *connections, bool refused, const char *expected) {
+            QTest::newRow(name) << QString::fromUtf8(devices) << QString::fromUtf8(nodes)
+                                << QString::fromUtf8(connections) << refused
+                                << QString::fromUtf8(expected);
+        };
+        const char *const in = "<node id=\"5\" type=\"20b803c3-5f56-4bb0-94dd-945d0219153f\">"
+                               "<propertyValues><propertyValue deviceType=\"Phidget\" "
+                               "deviceId=\"1\" channelID=\"%1\" channelType=\"5\"/>"
+                               "</propertyValues></node>";
+        row("device id not a number", "<device type=\"Ping\" id=\"x\" host=\"h\"/>", "", "", true,
+            "<device> at line 4: the device number \"id\" is not an integer");
+        row("device id below 0", "<device type=\"Ping\" id=\"-3\" host=\"h\"/>", "", "", true,
+            "<device> at line 4: the device number \"id\" is not an integer from 0");
+        row("device id too large", "<device type=\"Ping\" id=\"2147483648\" host=\"h\"/>", "", "",
+            true, "<device> at line 4: the device number");
+        row("device without id", "<device type=\"Ping\" host=\"h\"/>", "", "", false,
+            "<device> at line 4: no \"id\": numbered 2");
+        row("interval not a number",
+            "<device type=\"Ping\" id=\"2\" host=\"h\" intervalSec=\"ten\"/>", "", "", true,
+            "<device> at line 4: \"intervalSec\" is not an integer: \"ten\"");
+        row("interval bounded", "<device type=\"Ping\" id=\"2\" host=\"h\" intervalSec=\"0\"/>", "",
+            "", false, "<device> at line 4: \"intervalSec\" 0: probes every 1 s");
+        row("no host", "<device type=\"Ping\" id=\"2\"/>", "", "", false,
+            "<device> at line 4: no \"host\"");
+        row("touch server the show lacks",
+            "<device type=\"TouchScreen\" id=\"1\" serverId=\"4\" serverOutputId=\"0\"/>", "", "",
+            true, "<device> at line 4: \"serverId\" 4: the show has no media server 4 (it has 1)");
+        row("touch output the server lacks",
+            "<device type=\"TouchScreen\" id=\"1\" serverId=\"1\" serverOutputId=\"2\"/>", "", "",
+            true, "<device> at line 4: \"serverOutputId\" 2: media server 1 has no output 2");
+        row("touch unconfigured", "<device type=\"TouchScreen\" id=\"1\"/>", "", "", false,
+            "<device> at line 4: no \"serverId\"");
+        row("serial below -1", "<device type=\"Phidget\" id=\"2\" serialNumber=\"-2\"/>", "", "",
+            true, "<device> at line 4: \"serialNumber\" -2 is out of range (-1 to 2147483647)");
+        row("serial missing", "<device type=\"Phidget\" id=\"2\"/>", "", "", false,
+            "<device> at line 4: no \"serialNumber\": read as 0, not -1");
+        row("phidget server the show lacks",
+            "<device type=\"Phidget\" id=\"2\" serialNumber=\"-1\" mediaServerId=\"3\"/>", "", "",
+            true, "<device> at line 4: \"mediaServerId\" 3: the show has no media server 3");
+        row("channel type 7",
+            "<device type=\"Phidget\" id=\"2\" serialNumber=\"-1\"><channel id=\"1\" "
+            "type=\"7\"/></device>",
+            "", "", true, "<channel> at line 4: \"type\" 7: not a channel type");
+        row("channel type unknown",
+            "<device type=\"Phidget\" id=\"2\" serialNumber=\"-1\"><channel id=\"1\" "
+            "type=\"0\"/></device>",
+            "", "", false, "<channel> at line 4: \"type\" 0: 0 (UNKNOWN)");
+        row("hub port not a number",
+            "<device type=\"Phidget\" id=\"2\" serialNumber=\"-1\"><channel id=\"1\" "
+            "type=\"5\" hubPort=\"abc\"/></device>",
+            "", "", true, "<channel> at line 4: \"hubPort\" is not an integer: \"abc\"");
+        row("channel id twice",
+            "<device type=\"Phidget\" id=\"2\" serialNumber=\"-1\"><channel id=\"1\" "
+            "type=\"5\"/><channel id=\"1\" type=\"6\"/></device>",
+            "", "", false, "<channel> at line 4: channel id 1 given before (line 4)");
+        row("node names a missing channel", "", QByteArray(in).replace("%1", "9").constData(), "",
+            false,
+            "<propertyValue> at line 6 (node at line 6): Phidget #1 (line 3) has no channel 9");
+        row("node names a missing device", "",
+            "<node id=\"5\" type=\"a7f3c142-8b2e-4d16-9f5a-3e0c7d1a8b4f\"><propertyValues>"
+            "<propertyValue deviceType=\"Ping\" deviceId=\"8\"/></propertyValues></node>",
+            "", false, "<propertyValue> at line 6 (node at line 6): names device Ping #8");
+        row("node without id", "", "<node type=\"a7f3c142-8b2e-4d16-9f5a-3e0c7d1a8b4f\"/>", "",
+            false, "<node> at line 6: no \"id\": numbered 3");
+        row("connection of two types", "",
+            "<node id=\"5\" type=\"ba3ff828-652f-434d-bcd6-96634d9bc0f4\"/>",
+            "<valueConnection fromNode=\"5\" output=\"0\" toNode=\"2\" input=\"0\"/>", true,
+            "connection at line 8: output \"Position\" of node 5 (2D vector) cannot feed input "
+            "\"Value\" of node 2 (boolean)");
+    }
+
+    void loadChecksGiveTheLine()
+    {
+#ifndef LM_PLUGIN_DIR
+        QSKIP("built without the device plug-ins");
+#else
+        QFETCH(QString, devices);
+        QFETCH(QString, nodes);
+        QFETCH(QString, connections);
+        QFETCH(bool, refused);
+        QFETCH(QString, expected);
+        const QString xml = QStringLiteral(
+            "<lumoraShow>\n"
+            "<instances><producer/><mediaServer id=\"1\"><output "
+            "id=\"0\"/></mediaServer></instances>\n"
+            "<devices><device type=\"Phidget\" id=\"1\" serialNumber=\"-1\"><channel id=\"3\" "
+            "type=\"5\"/></device>"
+            "<device type=\"Ping\" id=\"1\" host=\"h\"/>\n"
+            "%1\n"
+            "</devices><nodes><node id=\"1\" type=\"20b803c3-5f56-4bb0-94dd-945d0219153f\"/>"
+            "<node id=\"2\" type=\"00bb5358-1fab-4ba2-bd3c-beb9a3f842de\"/>\n"
+            "%2\n"
+            "</nodes><connections>\n"
+            "%3\n"
+            "</connections></lumoraShow>\n")
+                                .arg(devices, nodes, connections);
+        DevHost host(m_stream);
+        host.registry().loadPluginDirectory(QStringLiteral(LM_PLUGIN_DIR));
+        QString error;
+        const bool loaded = host.loadShowText(xml.toUtf8(), &error);
+        QCOMPARE(!loaded, refused);
+        const QString said = refused ? error : host.showFile().warnings().join(u'\n');
+        QVERIFY2(said.contains(expected), qPrintable(said));
+#endif
     }
 
     void missingIdsTakeAFreeNumber()
