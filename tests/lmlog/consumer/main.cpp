@@ -1,5 +1,6 @@
+// Both include forms work: the directory-qualified one and the bare one.
 #include <LMFile.h>
-#include <LMLog.h>
+#include <lmlog/LMLog.h>
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include <XmlWriter.h>
+#include <lmlog/XmlWriter.h>
 
 int main()
 {

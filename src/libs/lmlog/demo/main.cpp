@@ -1,7 +1,7 @@
 // Routes Qt's and FFmpeg-style messages into an LMLog with a small size limit
 // and shows what reaches the user through messageLogged.
-#include <LMLog.h>
-#include <LMLogMessage.h>
+#include <lmlog/LMLog.h>
+#include <lmlog/LMLogMessage.h>
 
 #include <QCoreApplication>
 #include <QDir>
