@@ -138,6 +138,15 @@ private slots:
                               << "node 1 \"source\" has no output \"Lvl\"";
         QTest::newRow("trigger") << QByteArray("1 expectFired node=1 trigger=1 count=0")
                                  << "has no output trigger \"1\"";
+        QTest::newRow("server name") << QByteArray("1 touch server=Right output=0 x=1 y=1")
+                                     << "the show has no media server named \"Right\"";
+        QTest::newRow("output name") << QByteArray("1 touch server=Left output=Side x=1 y=1")
+                                     << "media server 1: the show has no output named \"Side\"";
+        QTest::newRow("node name") << QByteArray("1 expectFired node=sink trigger=0 count=0")
+                                   << "the show has no node named \"sink\"";
+        QTest::newRow("slot of a named node")
+            << QByteArray("1 expectOutput node=source output=Lvl value=1")
+            << "node 1 \"source\" has no output \"Lvl\"";
         QTest::newRow("board state") << QByteArray("1 digitalInput serial=1 channel=0 state=2")
                                      << "digitalInput: \"state\" needs 0, 1, false or true";
         QTest::newRow("hub port") << QByteArray("1 attachBoard serial=1 instance=Left hubPort=2")
@@ -154,6 +163,10 @@ private slots:
         QVERIFY2(actual.contains(error), qPrintable(actual));
         // A media server without a list of outputs takes any output.
         QCOMPARE(scriptError("1 touch server=2 output=7 x=1 y=1"), QString());
+        // Media servers, outputs and nodes by name.
+        QCOMPARE(scriptError("1 touch server=Left output=Main x=1 y=1\n"
+                             "2 expectFired node=source trigger=Changed count=0"),
+            QString());
     }
 
     void valuesCompareAtTheWrittenDigits()

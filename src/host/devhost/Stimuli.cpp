@@ -11,7 +11,9 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <climits>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -46,6 +48,67 @@ bool intField(const Fields &f, const QString &name, int min, int *value, QString
     }
     *value = int(v);
     return true;
+}
+
+// A field that gives a number (of `min` or more) or a name, resolved against the show
+// when the entry is checked.
+bool refField(const Fields &f, const QString &name, int min, QString *ref, QString *error)
+{
+    const QString text = f.value(name).trimmed();
+    bool isNumber = false;
+    const qlonglong v = text.toLongLong(&isNumber);
+    // What begins like a number is one: "1.5" is a typing error, not a name.
+    const bool numeric = !text.isEmpty()
+        && (text[0].isDigit() || text[0] == QLatin1Char('-') || text[0] == QLatin1Char('+'));
+    if (text.isEmpty() || (numeric && (!isNumber || v < min || v > INT_MAX))) {
+        return failWith(error,
+            QStringLiteral("\"%1\" needs an integer of %2 or more, or a name, not \"%3\"")
+                .arg(name)
+                .arg(min)
+                .arg(f.value(name)));
+    }
+    *ref = text;
+    return true;
+}
+
+// The one of `candidates` (id, name) that `ref` gives by number or by name, in *id;
+// otherwise what is wrong. A number is taken as an id even when it is also a name.
+QString resolveRef(
+    const QString &ref, const QList<QPair<int, QString>> &candidates, const QString &what, int *id)
+{
+    bool isNumber = false;
+    const int number = ref.toInt(&isNumber);
+    if (isNumber) {
+        *id = number;
+        return QString();
+    }
+    QStringList ids;
+    for (const auto &c : candidates) {
+        if (c.second == ref) {
+            *id = c.first;
+            ids.append(QString::number(c.first));
+        }
+    }
+    if (ids.size() == 1)
+        return QString();
+    if (ids.isEmpty())
+        return QStringLiteral("the show has no %1 named \"%2\"").arg(what, ref);
+    return QStringLiteral("%1 %2s are named \"%3\" (%4): give the number")
+        .arg(QString::number(ids.size()), what, ref, ids.join(QStringLiteral(", ")));
+}
+
+// Entries are checked against the show before they run: the check resolves a name
+// and the run uses what it found (shared by the entry's copies).
+using Resolved = std::shared_ptr<int>;
+
+QString resolveNode(const DevHost &host, const QString &ref, int *id)
+{
+    QList<QPair<int, QString>> nodes;
+    if (!host.instances().empty()) {
+        for (const Node *node : host.instances().front()->graph().nodes())
+            nodes.append({node->id(), node->name()});
+    }
+    return resolveRef(ref, nodes, QStringLiteral("node"), id);
 }
 
 bool realField(const Fields &f, const QString &name, double *value, QString *error)
@@ -141,65 +204,88 @@ QString whereText(const QString &instance)
 
 bool parseTouch(const Fields &f, ScriptEntry *entry, QString *error)
 {
-    int server = 0;
-    int output = 0;
+    QString serverRef;
+    QString outputRef;
     double x = 0;
     double y = 0;
-    if (!intField(f, QStringLiteral("server"), 1, &server, error)
-        || !intField(f, QStringLiteral("output"), 0, &output, error)
+    if (!refField(f, QStringLiteral("server"), 1, &serverRef, error)
+        || !refField(f, QStringLiteral("output"), 0, &outputRef, error)
         || !realField(f, QStringLiteral("x"), &x, error)
         || !realField(f, QStringLiteral("y"), &y, error)) {
         return false;
     }
-    entry->check = [server, output](const DevHost &host) -> QString {
-        QStringList servers;
+    const Resolved server = std::make_shared<int>(0);
+    const Resolved output = std::make_shared<int>(0);
+    entry->check = [serverRef, outputRef, server, output](const DevHost &host) -> QString {
+        QList<QPair<int, QString>> servers;
+        for (const InstanceConfig &inst : host.showFile().instances()) {
+            if (!inst.isProducer)
+                servers.append({inst.mediaServerId, inst.name});
+        }
+        QString problem
+            = resolveRef(serverRef, servers, QStringLiteral("media server"), server.get());
+        if (!problem.isEmpty())
+            return problem;
+        QStringList serverIds;
         for (const InstanceConfig &inst : host.showFile().instances()) {
             if (inst.isProducer)
                 continue;
-            servers.append(QString::number(inst.mediaServerId));
-            if (inst.mediaServerId != server)
+            serverIds.append(QString::number(inst.mediaServerId));
+            if (inst.mediaServerId != *server)
                 continue;
+            QList<QPair<int, QString>> outputs;
+            for (const InstanceConfig::Output &o : inst.outputs)
+                outputs.append({o.id, o.name});
+            problem = resolveRef(outputRef, outputs, QStringLiteral("output"), output.get());
             // A media server without a list of outputs takes any output id.
             if (inst.outputs.isEmpty())
-                return QString();
+                return problem;
+            if (!problem.isEmpty())
+                return QStringLiteral("media server %1: %2").arg(QString::number(*server), problem);
             QStringList ids;
             for (const InstanceConfig::Output &o : inst.outputs) {
-                if (o.id == output)
+                if (o.id == *output)
                     return QString();
                 ids.append(QString::number(o.id));
             }
             return QStringLiteral("media server %1 has no output %2 (it has %3)")
-                .arg(QString::number(server), QString::number(output),
+                .arg(QString::number(*server), QString::number(*output),
                     ids.join(QStringLiteral(", ")));
         }
         return QStringLiteral("the show has no media server %1 (%2)")
-            .arg(QString::number(server),
-                servers.isEmpty() ? QStringLiteral("it has none")
-                                  : QStringLiteral("it has ") + servers.join(QStringLiteral(", ")));
+            .arg(QString::number(*server),
+                serverIds.isEmpty()
+                    ? QStringLiteral("it has none")
+                    : QStringLiteral("it has ") + serverIds.join(QStringLiteral(", ")));
     };
-    entry->apply = [server, output, x, y](DevHost &host) { host.touch(server, output, {x, y}); };
+    entry->apply = [server, output, x, y](DevHost &host) { host.touch(*server, *output, {x, y}); };
     return true;
 }
 
 bool parseExpectOutput(const Fields &f, ScriptEntry *entry, QString *error)
 {
-    int nodeId = 0;
-    if (!intField(f, QStringLiteral("node"), 1, &nodeId, error))
+    QString nodeRef;
+    if (!refField(f, QStringLiteral("node"), 1, &nodeRef, error))
         return false;
+    const Resolved node = std::make_shared<int>(0);
     const QString output = f.value(QStringLiteral("output")).trimmed();
     const QString expected = f.value(QStringLiteral("value")).trimmed();
     const QString instance = f.value(QStringLiteral("instance")).trimmed();
     const qint64 atMs = entry->atMs;
-    entry->check = [nodeId, output, instance](const DevHost &host) -> QString {
+    entry->check = [nodeRef, node, output, instance](const DevHost &host) -> QString {
+        QString problem = resolveNode(host, nodeRef, node.get());
+        if (!problem.isEmpty())
+            return problem;
         INodeController *c = nullptr;
-        const QString problem = nodeCheck(host, instance, nodeId, &c);
+        problem = nodeCheck(host, instance, *node, &c);
         if (!problem.isEmpty())
             return problem;
         if (slotIndex(output, c->outputSlots()) < 0)
-            return QStringLiteral("%1 has no output \"%2\"").arg(nodeText(host, nodeId), output);
+            return QStringLiteral("%1 has no output \"%2\"").arg(nodeText(host, *node), output);
         return QString();
     };
     entry->verify = [=](const DevHost &host) -> std::optional<QString> {
+        const int nodeId = *node;
         QStringList found;
         QString slotName = output;
         for (const Show *show : selectedInstances(host, instance)) {
@@ -228,27 +314,32 @@ bool parseExpectOutput(const Fields &f, ScriptEntry *entry, QString *error)
 
 bool parseExpectFired(const Fields &f, ScriptEntry *entry, QString *error)
 {
-    int nodeId = 0;
+    QString nodeRef;
     int count = 0;
-    if (!intField(f, QStringLiteral("node"), 1, &nodeId, error)
+    if (!refField(f, QStringLiteral("node"), 1, &nodeRef, error)
         || !intField(f, QStringLiteral("count"), 0, &count, error)) {
         return false;
     }
+    const Resolved node = std::make_shared<int>(0);
     const QString trigger = f.value(QStringLiteral("trigger")).trimmed();
     const QString instance = f.value(QStringLiteral("instance")).trimmed();
     const qint64 atMs = entry->atMs;
-    entry->check = [nodeId, trigger, instance](const DevHost &host) -> QString {
+    entry->check = [nodeRef, node, trigger, instance](const DevHost &host) -> QString {
+        QString problem = resolveNode(host, nodeRef, node.get());
+        if (!problem.isEmpty())
+            return problem;
         INodeController *c = nullptr;
-        const QString problem = nodeCheck(host, instance, nodeId, &c);
+        problem = nodeCheck(host, instance, *node, &c);
         if (!problem.isEmpty())
             return problem;
         if (slotIndex(trigger, c->outputTriggers()) < 0) {
             return QStringLiteral("%1 has no output trigger \"%2\"")
-                .arg(nodeText(host, nodeId), trigger);
+                .arg(nodeText(host, *node), trigger);
         }
         return QString();
     };
     entry->verify = [=](const DevHost &host) -> std::optional<QString> {
+        const int nodeId = *node;
         QStringList found;
         QString triggerName = trigger;
         for (const Show *show : selectedInstances(host, instance)) {
