@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The elevated helper on the simulated two-GPU workstation, queried with lm_helper_client:
-# inventory, EDID export, loading that EDID onto another connector, and the override shown.
+# inventory, EDID export, loading that EDID onto another connector, the override shown, and
+# the helper ended (the client says whether it was there and whether it went).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 bin=build/bin

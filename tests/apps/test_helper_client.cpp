@@ -1,7 +1,8 @@
-// lm_helper_client against the running helper (no driver) and against a fake helper.
+// lm_helper_client against the running helper (simulated driver) and against a fake helper.
 #include "HelperProcess.h"
 #include "HelperRecords.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkDatagram>
@@ -10,6 +11,66 @@
 #include <QUdpSocket>
 #include <QtTest>
 
+namespace {
+
+// GPU 0: 0x100 (own EDID), 0x200 (refuses loads); GPU 1: 0x80062002 (own EDID),
+// 0x80062003 (disconnected, no EDID).
+const QByteArray kRig = R"({
+  "gpus": [
+    { "fullName": "NVIDIA A", "displayIds": [
+      { "id": "0x100", "connectorType": 97, "connected": true, "edid": { "name": "LEFT" } },
+      { "id": "0x200", "connectorType": 97, "connected": true, "setFlag": 1,
+        "edid": { "name": "REFUSER" } } ] },
+    { "fullName": "NVIDIA B", "displayIds": [
+      { "id": "0x80062002", "connectorType": 100, "connected": true,
+        "edid": { "name": "RIGHT" } },
+      { "id": "0x80062003", "connectorType": 100 } ] } ],
+  "displayHandles": [ { "name": "D1", "displayId": "0x100", "outputId": 16 } ],
+  "paths": [ { "displayId": "0x100" }, { "displayId": "0x200" },
+             { "displayId": "0x80062002" } ]
+})";
+
+// A sound EDID of `blocks` blocks: header, extension count, checksums.
+QByteArray soundEdid(int blocks = 1)
+{
+    QByteArray edid(128 * blocks, '\x11');
+    edid.replace(0, 8, QByteArray::fromHex("00ffffffffffff00"));
+    edid[126] = char(blocks - 1);
+    for (int b = 0; b < blocks; ++b) {
+        if (b > 0)
+            edid[128 * b] = '\x02';
+        quint8 sum = 0;
+        for (int i = 0; i < 127; ++i)
+            sum += quint8(edid.at(128 * b + i));
+        edid[128 * b + 127] = char(quint8(256 - sum));
+    }
+    return edid;
+}
+
+QByteArray withByte(QByteArray bytes, int at, char value)
+{
+    bytes[at] = value;
+    return bytes;
+}
+
+// An inventory reply block: GPU `gpuId` with the given connectors.
+QByteArray inventoryBlock(quint32 gpuId, const QVector<quint32> &connectorIds)
+{
+    GpuInfo gpu;
+    gpu.id = gpuId;
+    gpu.brand = QStringLiteral("Nvidia");
+    gpu.model = QStringLiteral("FAKE");
+    for (quint32 id : connectorIds) {
+        ConnectorInfo c;
+        c.mainId = id;
+        c.type = QStringLiteral("HDMI");
+        gpu.connectors.append(c);
+    }
+    return encodeBlock(GpuList {{gpu}});
+}
+
+} // namespace
+
 class TestHelperClient : public QObject
 {
     Q_OBJECT
@@ -17,18 +78,22 @@ class TestHelperClient : public QObject
 private:
     HelperProcess m_helper;
 
-    QString edidFile()
+    QString file(const QString &name, const QByteArray &content)
     {
-        const QString path = m_helper.tempPath(QStringLiteral("in.bin"));
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write(QByteArray(128, '\x11'));
+        const QString path = m_helper.tempPath(name);
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(content);
         return path;
     }
 
-    // Plays the helper: answers the client's first request with `reply` (after the marker).
-    int runAgainstFakeHelper(const QStringList &args, const QByteArray &reply, QByteArray *err,
-        QByteArray *request = nullptr)
+    QString edidFile() { return file(QStringLiteral("in.bin"), soundEdid()); }
+
+    // Plays the helper: answers the client's i-th request with the datagrams of
+    // replies[i] (the last entry again for later requests), "SRC" in them replaced by the
+    // request's source.
+    int runAgainstFakeHelper(const QStringList &args, const QList<QByteArrayList> &replies,
+        QByteArray *out, QByteArray *err, QByteArrayList *requests = nullptr)
     {
         QUdpSocket fake;
         QDeadlineTimer bindDeadline(15000);
@@ -38,66 +103,190 @@ private:
             return -2;
         QProcess client;
         client.start(HelperProcess::binary(QStringLiteral("lm_helper_client")), args);
-        if (fake.waitForReadyRead(10000)) {
-            const QByteArray got = fake.receiveDatagram().data();
-            if (request)
-                *request = got;
-            fake.writeDatagram(reply, QHostAddress::LocalHost, 3060);
+        QDeadlineTimer deadline(15000);
+        int served = 0;
+        while (!client.waitForFinished(5) && !deadline.hasExpired()) {
+            while (fake.hasPendingDatagrams() || fake.waitForReadyRead(20)) {
+                const QByteArray got = fake.receiveDatagram().data();
+                if (requests)
+                    requests->append(got);
+                const QByteArray source = got.mid(8, got.indexOf(']') - 8);
+                for (QByteArray reply : replies.value(qMin(served, int(replies.size()) - 1)))
+                    fake.writeDatagram(reply.replace("SRC", source), QHostAddress::LocalHost, 3060);
+                ++served;
+            }
         }
-        client.waitForFinished(10000);
+        if (out)
+            *out = client.readAllStandardOutput();
         *err = client.readAllStandardError();
-        return client.exitCode();
+        return client.state() == QProcess::NotRunning ? client.exitCode() : -1;
     }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY2(
-            m_helper.start(HelperProcess::noDriverEnvironment()), qPrintable(m_helper.lastError()));
+        if (!QFile::exists(HelperProcess::simLibrary()))
+            QSKIP("the simulated driver is not built");
+        QVERIFY2(m_helper.startOnRig(kRig), qPrintable(m_helper.lastError()));
     }
 
-    void gpusPrintsJson()
+    void gpusPrintsHexIds()
     {
         QByteArray out;
         QCOMPARE(runClient({"gpus"}, &out), 0);
         const QJsonObject json = QJsonDocument::fromJson(out).object();
         QCOMPARE(json.value("version").toInt(), 1);
-        QVERIFY(json.value("gpus").isArray());
-        QCOMPARE(json.value("gpus").toArray().size(), 0);
+        const QJsonArray gpus = json.value("gpus").toArray();
+        QCOMPARE(gpus.size(), 2);
+        QCOMPARE(gpus[1].toObject().value("id").toString(), QStringLiteral("0x00000001"));
+        const QJsonObject first = gpus[0].toObject().value("connectors").toArray()[0].toObject();
+        QCOMPARE(first.value("mainId").toString(), QStringLiteral("0x00000100"));
+        QCOMPARE(first.value("alternativeId").toString(), QStringLiteral("0x00000000"));
+        QCOMPARE(first.value("displayDevice").toObject().value("outputId").toString(),
+            QStringLiteral("0x00000010"));
     }
 
     void gpusPrintsTable()
     {
         QByteArray out;
         QCOMPARE(runClient({"gpus", "--table", "--source", "tbl"}, &out), 0);
-        QCOMPARE(out, QByteArray("No NVIDIA GPU found.\n"));
+        const QList<QByteArray> lines = out.split('\n');
+        QVERIFY2(lines.size() > 5, out.constData());
+        QVERIFY2(lines[1].simplified().startsWith("0x00000000 A no 0x00000100 - HDMI yes D1"),
+            lines[1].constData());
+        QVERIFY2(lines[1].contains(" 0x00000010 "), lines[1].constData());
+        QVERIFY2(
+            lines[3].simplified().startsWith("0x00000001 B no 0x80062002"), lines[3].constData());
     }
 
-    void edidCommandsReportFailures()
+    void edidCommandsSayWhatWasDone()
     {
         QByteArray out, err;
-        const QString file = m_helper.tempPath(QStringLiteral("out.bin"));
+        const QString target = m_helper.tempPath(QStringLiteral("out.bin"));
         QCOMPARE(
-            runClient({"export-edid", "--gpu", "0", "--connector", "0x80061082", "--out", file},
-                &out, &err),
+            runClient({"export-edid", "--connector", "0x80062003", "--out", target}, &out, &err),
             1);
-        QVERIFY(err.contains("could not read the EDID of connector 0x80061082"));
-        QVERIFY(!QFile::exists(file));
+        QVERIFY(err.contains("could not read the EDID of connector 0x80062003"));
+        QVERIFY(!QFile::exists(target));
+        QCOMPARE(runClient({"export-edid", "--connector", "256", "--out", target}, &out, &err), 0);
+        QCOMPARE(out,
+            "Wrote 128 EDID bytes of connector 0x00000100 of GPU 0x00000000 to " + target.toUtf8()
+                + "\n");
 
+        const QString in = edidFile();
+        QCOMPARE(runClient({"load-edid", "--in", in, "--connector", "0x100", "--connector", "0x200",
+                               "--connector", "0x80062002"},
+                     &out, &err),
+            1);
+        // Each connector with the GPU that lists it, as the helper echoes it back.
+        QCOMPARE(out,
+            "Loaded 128 EDID bytes of " + in.toUtf8()
+                + " onto connector 0x00000100 of GPU 0x00000000\nLoaded 128 EDID bytes of "
+                + in.toUtf8() + " onto connector 0x80062002 of GPU 0x00000001\n");
+        QCOMPARE(err, QByteArray("lm_helper_client: edidLoaded failed for connector 0x00000200\n"));
+
+        QCOMPARE(runClient({"lock-edid", "--connector", "0x200"}, &out, &err), 1);
+        QVERIFY(out.isEmpty());
+        QVERIFY(err.contains("edidLocked failed for connector 0x00000200"));
         QCOMPARE(
-            runClient({"load-edid", "--in", edidFile(), "--connector", "1", "--connector", "2"},
-                &out, &err),
-            1);
-        QCOMPARE(QJsonDocument::fromJson(out).object().value("connectors").toArray().size(), 0);
-        QVERIFY(err.contains("edidLoaded failed for connector 0x00000001"));
-        QVERIFY(err.contains("edidLoaded failed for connector 0x00000002"));
+            runClient({"unload-edid", "--gpu", "1", "--connector", "0x80062002"}, &out, &err), 0);
+        QCOMPARE(out, QByteArray("Unloaded the EDID of connector 0x80062002 of GPU 0x00000001\n"));
+        QVERIFY(m_helper.waitForEvent(QStringLiteral("]unloadEdid\\n")));
+    }
 
-        QCOMPARE(runClient({"lock-edid", "--connector", "7"}, &out, &err), 1);
-        QVERIFY(err.contains("edidLocked failed for connector 0x00000007"));
-        QCOMPARE(runClient({"unload-edid", "--connector", "7"}, &out, &err), 1);
-        QVERIFY(err.contains("edidUnloaded failed for connector 0x00000007"));
-        QVERIFY(
-            m_helper.waitForEvent(QStringLiteral("Received command : [SOURCE=cli]unloadEdid\\n")));
+    void refusesWhatTheInventoryDoesNotList_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("no such gpu")
+            << QStringList {"export-edid", "--gpu", "7", "--connector", "0x100", "--out", "OUT"}
+            << QByteArray("GPU 0x00000007 is not in the helper's inventory");
+        QTest::newRow("no such connector") << QStringList {"export-edid", "--connector", "0x999",
+            "--out", "OUT"} << QByteArray("connector 0x00000999 is not in the helper's inventory");
+        QTest::newRow("connector of another gpu")
+            << QStringList {"lock-edid", "--gpu", "0", "--connector", "0x80062002"}
+            << QByteArray("connector 0x80062002 is not on GPU 0x00000000");
+        QTest::newRow("one unknown among known") << QStringList {"load-edid", "--in", "EDID",
+            "--connector", "0x100", "--connector", "0x101"}
+                                                 << QByteArray("connector 0x00000101");
+    }
+
+    void refusesWhatTheInventoryDoesNotList()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, message);
+        const QString target = m_helper.tempPath(QStringLiteral("refused.bin"));
+        args.replaceInStrings(QStringLiteral("OUT"), target);
+        args.replaceInStrings(QStringLiteral("EDID"), edidFile());
+        // Nothing but the inventory reaches the helper.
+        const auto edidCommands
+            = [this] { return m_helper.events().filter(QStringLiteral("Edid\\n")).size(); };
+        const qsizetype before = edidCommands();
+        QByteArray err;
+        QCOMPARE(runClient(args, nullptr, &err), 2);
+        QVERIFY2(err.contains(message), err.constData());
+        QVERIFY(!QFile::exists(target));
+        QVERIFY(m_helper.waitForEvent(QStringLiteral("getGpusInfo")));
+        QCOMPARE(edidCommands(), before);
+    }
+
+    void loadChecksTheEdid_data()
+    {
+        QTest::addColumn<QByteArray>("edid");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("short") << soundEdid().left(100) << QByteArray("100 bytes are not whole");
+        QTest::newRow("partial block")
+            << soundEdid(2).left(200) << QByteArray("200 bytes are not whole");
+        QTest::newRow("header") << withByte(soundEdid(), 7, '\x01')
+                                << QByteArray("does not start with the 8-byte EDID header");
+        QTest::newRow("base checksum")
+            << withByte(soundEdid(), 20, '\x12') << QByteArray("block 0 has a wrong checksum");
+        QTest::newRow("extension checksum")
+            << withByte(soundEdid(2), 140, '\x12') << QByteArray("block 1 has a wrong checksum");
+        QTest::newRow("extension count")
+            << soundEdid() + soundEdid(2).mid(128)
+            << QByteArray("announces 0 extension blocks, the file holds 1");
+        QTest::newRow("missing extension") << withByte(
+            withByte(soundEdid(), 126, '\x01'), 127, char(quint8(soundEdid().at(127)) - 1))
+                                           << QByteArray("announces 1 extension blocks, the "
+                                                         "file holds 0");
+    }
+
+    void loadChecksTheEdid()
+    {
+        QFETCH(QByteArray, edid);
+        QFETCH(QByteArray, message);
+        const QString in = file(QStringLiteral("broken.bin"), edid);
+        QByteArray out, err;
+        QCOMPARE(runClient({"load-edid", "--in", in, "--connector", "0x100"}, &out, &err), 2);
+        QVERIFY2(err.contains(in.toUtf8() + " is not a valid EDID: "), err.constData());
+        QVERIFY2(err.contains(message), err.constData());
+        QVERIFY2(err.contains("--force"), err.constData());
+        QCOMPARE(
+            runClient({"load-edid", "--force", "--in", in, "--connector", "0x100"}, &out, &err), 0);
+        QVERIFY2(out.startsWith("Loaded "), out.constData());
+    }
+
+    void tooLargeForOneDatagram_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("edid file") << QStringList {"load-edid", "--in", "BIG", "--connector",
+            "0x100"} << QByteArray("big.bin has 70000 bytes, more than one UDP datagram holds");
+        QTest::newRow("reply to a long source")
+            << QStringList {"gpus", "--source", QString(65490, QLatin1Char('s'))}
+            << QByteArray("the reply to this request would take at least");
+    }
+
+    void tooLargeForOneDatagram()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, message);
+        args.replaceInStrings(QStringLiteral("BIG"),
+            file(QStringLiteral("big.bin"), soundEdid() + QByteArray(70000 - 128, '\0')));
+        QByteArray err;
+        QCOMPARE(runClient(args, nullptr, &err), 5);
+        QVERIFY2(err.contains(message), err.constData());
     }
 
     void usageErrors_data()
@@ -112,6 +301,8 @@ private slots:
             "--connector", "2", "--out", "x"} << QByteArray("exactly one");
         QTest::newRow("bad connector")
             << QStringList {"lock-edid", "--connector", "x1"} << QByteArray("invalid --connector");
+        QTest::newRow("bad gpu") << QStringList {"lock-edid", "--gpu", "g", "--connector", "1"}
+                                 << QByteArray("invalid --gpu");
         QTest::newRow("no connector")
             << QStringList {"unload-edid"} << QByteArray("--connector is required");
         QTest::newRow("missing file") << QStringList {"load-edid", "--in", "/nonexistent/edid.bin",
@@ -139,8 +330,27 @@ private slots:
 
     void exitEndsTheHelper()
     {
-        QCOMPARE(runClient({"exit"}), 0);
+        QByteArray out;
+        QCOMPARE(runClient({"exit"}, &out), 0);
+        QCOMPARE(out, QByteArray("The elevated helper answered and has ended.\n"));
         QVERIFY(m_helper.waitForCleanExit(5000));
+    }
+
+    void exitWithoutHelper()
+    {
+        QByteArray err;
+        QCOMPARE(runClient({"exit", "--timeout", "300"}, nullptr, &err), 3);
+        QVERIFY2(err.contains("no elevated helper answered on UDP port 3064 within 300 ms"),
+            err.constData());
+    }
+
+    void exitWhenTheHelperStays()
+    {
+        QByteArray err;
+        QCOMPARE(runAgainstFakeHelper(
+                     {"exit", "--timeout", "500"}, {{"[FORWARDTO=SRC]UnknownCmd"}}, nullptr, &err),
+            1);
+        QVERIFY2(err.contains("still answers"), err.constData());
     }
 
     void timesOutWithoutHelper()
@@ -156,48 +366,89 @@ private slots:
     void rejectsUndecodableReplies_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QList<QByteArrayList>>("replies");
         QTest::addColumn<int>("code");
+        const QByteArrayList inventory {"[FORWARDTO=SRC]gpusInfo" + inventoryBlock(0, {1})};
         QTest::newRow("truncated gpu list")
-            << QStringList {"gpus"} << QByteArray("[FORWARDTO=cli]gpusInfo\x01\x00\x00\x00\x05", 28)
+            << QStringList {"gpus"}
+            << QList<QByteArrayList> {{QByteArray(
+                   "[FORWARDTO=SRC]gpusInfo\x01\x00\x00\x00\x05", 28)}}
             << 4;
         QTest::newRow("trailing bytes")
             << QStringList {"gpus"}
-            << QByteArray("[FORWARDTO=cli]gpusInfo") + encodeBlock(GpuList()) + "x" << 4;
+            << QList<QByteArrayList> {{"[FORWARDTO=SRC]gpusInfo" + encodeBlock(GpuList()) + "x"}}
+            << 4;
         QTest::newRow("wrong word")
-            << QStringList {"gpus"} << QByteArray("[FORWARDTO=cli]UnknownCmd") << 4;
+            << QStringList {"gpus"} << QList<QByteArrayList> {{"[FORWARDTO=SRC]UnknownCmd"}} << 4;
         QTest::newRow("bad edid block")
             << QStringList {"export-edid", "--connector", "1", "--out", "OUT"}
-            << QByteArray("[FORWARDTO=cli]edidExported\xff\xff\x00\x00", 31) << 4;
-        QTest::newRow("other source only") << QStringList {"gpus", "--timeout", "400"}
-                                           << QByteArray("[FORWARDTO=host]gpusInfo") << 3;
+            << QList<QByteArrayList> {inventory,
+                   {QByteArray("[FORWARDTO=SRC]edidExported\xff\xff\x00\x00", 31)}}
+            << 4;
+        QTest::newRow("other source only")
+            << QStringList {"gpus", "--timeout", "400"}
+            << QList<QByteArrayList> {{"[FORWARDTO=host]gpusInfo" + encodeBlock(GpuList())}} << 3;
     }
 
     void rejectsUndecodableReplies()
     {
         QFETCH(QStringList, args);
-        QFETCH(QByteArray, reply);
+        QFETCH(QList<QByteArrayList>, replies);
         QFETCH(int, code);
         args.replaceInStrings(QStringLiteral("OUT"), m_helper.tempPath(QStringLiteral("x.bin")));
         QByteArray err;
-        QCOMPARE(runAgainstFakeHelper(args, reply, &err), code);
+        QCOMPARE(runAgainstFakeHelper(args, replies, nullptr, &err), code);
         QVERIFY(!err.isEmpty());
+    }
+
+    void aLateReplyToAnEarlierRequestIsIgnored()
+    {
+        QByteArray out, err;
+        QByteArrayList requests;
+        // The late reply comes first, to the source an earlier client run used.
+        QCOMPARE(runAgainstFakeHelper({"gpus", "--table"},
+                     {{"[FORWARDTO=cli]gpusInfo" + inventoryBlock(1, {0xBAD}),
+                         "[FORWARDTO=SRC]gpusInfo" + inventoryBlock(0, {0x600D})}},
+                     &out, &err, &requests),
+            0);
+        QVERIFY2(out.contains("0x0000600d"), out.constData());
+        QVERIFY(!out.contains("0x00000bad"));
+        QCOMPARE(requests.size(), 1);
+        QVERIFY2(QRegularExpression("^\\[SOURCE=cli-\\d+-1\\]getGpusInfo\\n$")
+                     .match(QString::fromLatin1(requests.first()))
+                     .hasMatch(),
+            requests.first().constData());
     }
 
     void encodesRequestsAsTheHelperExpects()
     {
-        QByteArray err, request;
-        // A leading zero is still decimal.
+        QByteArray err;
+        QByteArrayList requests;
+        // A leading zero is still decimal; the GPU comes from the inventory.
         const QByteArray list = encodeBlock(ConnectorList {{{2, 5}, {2, 0x80061082}, {2, 10}}});
-        const QByteArray reply = QByteArray("[FORWARDTO=me]edidLoaded") + list;
-        QCOMPARE(runAgainstFakeHelper(
-                     {"load-edid", "--source", "me", "--gpu", "2", "--in", edidFile(),
-                         "--connector", "5", "--connector", "0x80061082", "--connector", "010"},
-                     reply, &err, &request),
+        QCOMPARE(
+            runAgainstFakeHelper({"load-edid", "--source", "me", "--in", edidFile(), "--connector",
+                                     "5", "--connector", "0x80061082", "--connector", "010"},
+                {{"[FORWARDTO=SRC]gpusInfo" + inventoryBlock(2, {10, 0x80061082, 5})},
+                    {"[FORWARDTO=SRC]edidLoaded" + list}},
+                nullptr, &err, &requests),
             0);
-        QCOMPARE(request,
-            QByteArray("[SOURCE=me]loadEdid\n") + char(list.size()) + list
-                + QByteArray(128, '\x11'));
+        QCOMPARE(requests.size(), 2);
+        const QByteArray load = requests[1];
+        QVERIFY2(load.startsWith("[SOURCE=me-") && requests[0].startsWith("[SOURCE=me-"),
+            load.constData());
+        QVERIFY(load.left(load.indexOf(']')) != requests[0].left(requests[0].indexOf(']')));
+        QCOMPARE(load.mid(load.indexOf(']') + 1),
+            QByteArray("loadEdid\n") + char(list.size()) + list + soundEdid());
+    }
+
+    void noGpuFound()
+    {
+        QByteArray out, err;
+        QCOMPARE(runAgainstFakeHelper({"gpus", "--table"},
+                     {{"[FORWARDTO=SRC]gpusInfo" + encodeBlock(GpuList())}}, &out, &err),
+            0);
+        QCOMPARE(out, QByteArray("No NVIDIA GPU found.\n"));
     }
 };
 

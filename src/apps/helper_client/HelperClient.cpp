@@ -1,19 +1,47 @@
 #include "HelperClient.h"
 
+#include "HelperRecords.h"
+
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QNetworkDatagram>
 #include <QThread>
 #include <QUdpSocket>
 
-HelperClient::HelperClient(const QByteArray &source, int timeoutMs)
-    : m_source(source)
+namespace {
+
+const QByteArray kSourcePrefix = QByteArrayLiteral("[SOURCE=");
+const QByteArray kForwardPrefix = QByteArrayLiteral("[FORWARDTO=");
+
+} // namespace
+
+HelperClient::HelperClient(const QByteArray &sourceBase, int timeoutMs)
+    : m_sourceBase(sourceBase)
     , m_timeoutMs(timeoutMs)
 { }
 
+QByteArray HelperClient::nextSource()
+{
+    return m_sourceBase + '-' + QByteArray::number(QCoreApplication::applicationPid()) + '-'
+        + QByteArray::number(++m_requests);
+}
+
 HelperClient::Result HelperClient::send(const QByteArray &command)
 {
+    return sendAs(nextSource(), command);
+}
+
+HelperClient::Result HelperClient::sendAs(const QByteArray &source, const QByteArray &command)
+{
+    const QByteArray datagram = kSourcePrefix + source + ']' + command;
+    if (datagram.size() > kMaxDatagramBytes) {
+        m_error = QStringLiteral("the request takes %1 bytes, more than one UDP datagram holds "
+                                 "(%2 bytes)")
+                      .arg(datagram.size())
+                      .arg(kMaxDatagramBytes);
+        return Result::TooLarge;
+    }
     QUdpSocket socket;
-    const QByteArray datagram = QByteArrayLiteral("[SOURCE=") + m_source + ']' + command;
     if (socket.writeDatagram(datagram, QHostAddress::LocalHost, kCommandPort) != datagram.size()) {
         m_error = QStringLiteral("cannot send to UDP port %1: %2")
                       .arg(kCommandPort)
@@ -23,10 +51,28 @@ HelperClient::Result HelperClient::send(const QByteArray &command)
     return Result::Ok;
 }
 
-HelperClient::Result HelperClient::exchange(
-    const QByteArray &command, const QByteArray &expectedWord, QByteArray &block)
+HelperClient::Result HelperClient::exchange(const QByteArray &command,
+    const QByteArray &expectedWord, QByteArray &block, qsizetype smallestReplyBlock)
 {
-    QDeadlineTimer deadline(m_timeoutMs);
+    return exchange(command, expectedWord, block, smallestReplyBlock, m_timeoutMs);
+}
+
+HelperClient::Result HelperClient::exchange(const QByteArray &command,
+    const QByteArray &expectedWord, QByteArray &block, qsizetype smallestReplyBlock, int timeoutMs)
+{
+    const QByteArray source = nextSource();
+    const QByteArray marker = kForwardPrefix + source + ']';
+    // The helper carries out a command whose reply it cannot send: refuse it beforehand.
+    const qsizetype replyBytes = marker.size() + expectedWord.size() + smallestReplyBlock;
+    if (replyBytes > kMaxDatagramBytes) {
+        m_error = QStringLiteral("the reply to this request would take at least %1 bytes, more "
+                                 "than one UDP datagram holds (%2 bytes); use a shorter --source")
+                      .arg(replyBytes)
+                      .arg(kMaxDatagramBytes);
+        return Result::TooLarge;
+    }
+
+    QDeadlineTimer deadline(timeoutMs);
     QUdpSocket socket;
     // Another receiver may be letting go of the reply port; keep trying until the deadline.
     while (!socket.bind(QHostAddress::LocalHost, kReplyPort)) {
@@ -38,11 +84,10 @@ HelperClient::Result HelperClient::exchange(
         }
         QThread::msleep(20);
     }
-    const Result sent = send(command);
+    const Result sent = sendAs(source, command);
     if (sent != Result::Ok)
         return sent;
 
-    const QByteArray marker = QByteArrayLiteral("[FORWARDTO=") + m_source + ']';
     while (!deadline.hasExpired()) {
         if (!socket.hasPendingDatagrams()
             && !socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
@@ -50,7 +95,7 @@ HelperClient::Result HelperClient::exchange(
         while (socket.hasPendingDatagrams()) {
             const QByteArray reply = socket.receiveDatagram().data();
             if (!reply.startsWith(marker))
-                continue; // meant for somebody else
+                continue; // meant for somebody else, or a late reply to an earlier request
             const QByteArray rest = reply.mid(marker.size());
             if (!rest.startsWith(expectedWord)) {
                 m_error
@@ -64,6 +109,6 @@ HelperClient::Result HelperClient::exchange(
     }
     m_error = QStringLiteral("no reply from the elevated helper on UDP port %1 within %2 ms")
                   .arg(kReplyPort)
-                  .arg(m_timeoutMs);
+                  .arg(timeoutMs);
     return Result::Timeout;
 }

@@ -11,7 +11,7 @@ QJsonObject displayDeviceToJson(const DisplayDeviceInfo &d)
         {QStringLiteral("version"), 1},
         {QStringLiteral("displayName"), d.displayName},
         {QStringLiteral("monitorName"), d.monitorName},
-        {QStringLiteral("outputId"), qint64(d.outputId)},
+        {QStringLiteral("outputId"), idText(d.outputId)},
         {QStringLiteral("isEdidOverriden"), d.isEdidOverriden},
         {QStringLiteral("isDisplayPortDualModeActive"), d.isDisplayPortDualModeActive},
         {QStringLiteral("isGdiPrimary"), d.isGdiPrimary},
@@ -26,9 +26,9 @@ QJsonObject connectorToJson(const ConnectorInfo &c)
 {
     return QJsonObject {
         {QStringLiteral("version"), 1},
-        {QStringLiteral("mainId"), qint64(c.mainId)},
+        {QStringLiteral("mainId"), idText(c.mainId)},
         {QStringLiteral("isDualSupported"), c.isDualSupported},
-        {QStringLiteral("alternativeId"), qint64(c.alternativeId)},
+        {QStringLiteral("alternativeId"), idText(c.alternativeId)},
         {QStringLiteral("type"), c.type},
         {QStringLiteral("isConnected"), c.isConnected},
         {QStringLiteral("displayDevice"), displayDeviceToJson(c.displayDevice)},
@@ -42,7 +42,7 @@ QJsonObject gpuToJson(const GpuInfo &g)
         connectors.append(connectorToJson(c));
     return QJsonObject {
         {QStringLiteral("version"), 1},
-        {QStringLiteral("id"), qint64(g.id)},
+        {QStringLiteral("id"), idText(g.id)},
         {QStringLiteral("brand"), g.brand},
         {QStringLiteral("model"), g.model},
         {QStringLiteral("isPro"), g.isPro},
@@ -73,6 +73,11 @@ QString orDash(const QString &text)
 
 } // namespace
 
+QString idText(quint32 id)
+{
+    return QStringLiteral("0x%1").arg(id, 8, 16, QLatin1Char('0'));
+}
+
 QJsonObject gpuListToJson(const GpuList &list)
 {
     QJsonArray gpus;
@@ -86,8 +91,8 @@ QJsonObject connectorListToJson(const ConnectorList &list)
     QJsonArray refs;
     for (const ConnectorRef &r : list.connectors) {
         refs.append(
-            QJsonObject {{QStringLiteral("version"), 1}, {QStringLiteral("gpuId"), qint64(r.gpuId)},
-                {QStringLiteral("connectorId"), qint64(r.connectorId)}});
+            QJsonObject {{QStringLiteral("version"), 1}, {QStringLiteral("gpuId"), idText(r.gpuId)},
+                {QStringLiteral("connectorId"), idText(r.connectorId)}});
     }
     return QJsonObject {{QStringLiteral("version"), 1}, {QStringLiteral("connectors"), refs}};
 }
@@ -104,7 +109,7 @@ QString gpuListToTable(const GpuList &list)
     QList<QStringList> rows {header};
     for (const GpuInfo &g : list.gpus) {
         if (g.connectors.isEmpty()) {
-            rows.append({QString::number(g.id), g.model, yesNo(g.isPro), QStringLiteral("-"),
+            rows.append({idText(g.id), g.model, yesNo(g.isPro), QStringLiteral("-"),
                 QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("-"),
                 QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("-"),
                 QStringLiteral("-")});
@@ -115,14 +120,11 @@ QString gpuListToTable(const GpuList &list)
             QString connected = yesNo(c.isConnected);
             if (d.isDisplayPortDualModeActive)
                 connected += QStringLiteral(" (alt)");
-            rows.append({QString::number(g.id), g.model, yesNo(g.isPro),
-                QStringLiteral("0x%1").arg(c.mainId, 8, 16, QLatin1Char('0')),
-                c.isDualSupported
-                    ? QStringLiteral("0x%1").arg(c.alternativeId, 8, 16, QLatin1Char('0'))
-                    : QStringLiteral("-"),
-                c.type, connected, orDash(d.displayName), orDash(d.monitorName),
-                d.displayName.isEmpty() ? QStringLiteral("-") : QString::number(d.outputId),
-                modeText(d), d.isEdidOverriden ? QStringLiteral("overridden") : QStringLiteral("-"),
+            rows.append({idText(g.id), g.model, yesNo(g.isPro), idText(c.mainId),
+                c.isDualSupported ? idText(c.alternativeId) : QStringLiteral("-"), c.type,
+                connected, orDash(d.displayName), orDash(d.monitorName),
+                d.displayName.isEmpty() ? QStringLiteral("-") : idText(d.outputId), modeText(d),
+                d.isEdidOverriden ? QStringLiteral("overridden") : QStringLiteral("-"),
                 yesNo(d.isGdiPrimary)});
         }
     }
