@@ -92,6 +92,7 @@ private slots:
     void outputWritesOnlyFromTheHostingInstance();
     void rebindingDropsOldConnections();
     void teardownWaitsForWritesInFlight();
+    void setupWithoutChangeFiresNothing();
 };
 
 void TestPhidgetControllers::inputFollowsItsChannelAndDrivesAnOutput()
@@ -255,6 +256,30 @@ void TestPhidgetControllers::teardownWaitsForWritesInFlight()
     // into the plug-in, and nothing was reported.
     QCOMPARE(Rig::output(), 1);
     QVERIFY(capture.texts().isEmpty());
+}
+
+void TestPhidgetControllers::setupWithoutChangeFiresNothing()
+{
+    // OK in the setup dialog without a change: the host starts the device again on every
+    // instance. The board did nothing, so no "Changed" fires and the value stays.
+    Rig rig("127.0.0.55");
+    auto *input = addChannelNode<PhidgetDigitalInputController>(*rig.producer, 1, kInput3);
+    auto *remote = addChannelNode<PhidgetDigitalInputController>(*rig.mediaServer, 1, kInput3);
+    lmsim_phidget_set_digital_input(kSerial, -1, 3, 1);
+    deliverEvents();
+    QSignalSpy fired(&rig.producer->graph(), &NodeGraph::outputTriggerFired);
+    QSignalSpy firedRemote(&rig.mediaServer->graph(), &NodeGraph::outputTriggerFired);
+    for (Show *show : {rig.producer.get(), rig.mediaServer.get()})
+        show->allDevices().first()->init();
+    rig.ready();
+    QCOMPARE(fired.count() + firedRemote.count(), 0);
+    QVERIFY(valueOf(input)->defined && valueOf(input)->value);
+    // Still driven by the board.
+    lmsim_phidget_set_digital_input(kSerial, -1, 3, 0);
+    deliverEvents();
+    QCOMPARE(fired.count(), 1);
+    QCOMPARE(firedRemote.count(), 1);
+    QVERIFY(valueOf(remote)->defined && !valueOf(remote)->value);
 }
 
 QTEST_MAIN(TestPhidgetControllers)

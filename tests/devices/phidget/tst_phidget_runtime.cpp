@@ -269,6 +269,9 @@ void TestPhidgetRuntime::channelsAttachOnlyBehindTheirOwnServer()
     // Its failure is reported like the other setters' and leaves the channel closed.
     MessageCapture capture;
     lmsim_phidget_fail_call("Phidget_setServerName", EPHIDGET_INVALIDARG, 1);
+    PhidgetDeviceConfig renamed = devices[1]->config();
+    renamed.channels[1].name = QStringLiteral("Door");
+    devices[1]->setConfig(renamed);
     devices[1]->init();
     QVERIFY(!devices[1]->runtime()->channelHandle(1));
     QCOMPARE(capture.texts(),

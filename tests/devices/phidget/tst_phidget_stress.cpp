@@ -130,7 +130,10 @@ void TestPhidgetStress::runtimesComeAndGoWhileEventsFire()
         device->init();
         spin(cycles % 7);
         const bool replaced = cycles % 3 == 0;
-        if (replaced) { // a second runtime while events fire
+        if (replaced) { // a second runtime while events fire (a changed setup restarts)
+            PhidgetDeviceConfig renamed = config;
+            renamed.channels[1].name = QStringLiteral("renamed");
+            device->setConfig(renamed);
             device->init();
             spin(cycles % 5);
         }

@@ -377,6 +377,10 @@ void PhidgetDevice::writeXml(XmlWriter &writer)
 
 void PhidgetDevice::init()
 {
+    // A setup accepted without a change starts again from the same snapshot: the running
+    // channels stay open, so no input reports its level anew as if the board had changed.
+    if (m_runtime && m_runtime->isCurrentFor(m_config))
+        return;
     // The old runtime is gone, server released, before the new one starts.
     m_runtime.reset();
     m_runtime = std::make_unique<Runtime>(this, m_config.serialNumber, m_config.mediaServerId,
@@ -458,22 +462,12 @@ void PhidgetDevice::Runtime::start()
     m_hostsBoard = PhidgetDevice::isHostingInstance(m_device->show(), m_mediaServerId);
 
     QString addressText;
-    if (m_mediaServerId == 0) {
-        addressText = m_producerServerAddress;
-    } else {
-        const MediaServers &servers = m_device->getMediaServers();
-        const auto it = servers.constFind(m_mediaServerId);
-        if (it == servers.cend() || !it.value()) {
-            if (LMLog::modeContains(LOG::WARNING))
-                qCWarning(LMLog::s_lmLogCat).noquote()
-                    << "[PHIDGET] Invalid Phidget server for device" << m_device->name();
-            return;
-        }
-        addressText = it.value()->networkAddress();
+    if (!resolveAddressText(&addressText)) {
+        if (LMLog::modeContains(LOG::WARNING))
+            qCWarning(LMLog::s_lmLogCat).noquote()
+                << "[PHIDGET] Invalid Phidget server for device" << m_device->name();
+        return;
     }
-
-    // QHostAddress would accept the spaces around an address; Phidget22 would not.
-    addressText = addressText.trimmed();
     QHostAddress address;
     if (!address.setAddress(addressText)) {
         if (LMLog::modeContains(LOG::WARNING))
@@ -504,6 +498,44 @@ void PhidgetDevice::Runtime::start()
         else
             deleteChannel(handle, channel.type);
     }
+}
+
+bool PhidgetDevice::Runtime::resolveAddressText(QString *text) const
+{
+    if (m_mediaServerId == 0) {
+        *text = m_producerServerAddress;
+    } else {
+        const MediaServers &servers = m_device->getMediaServers();
+        const auto it = servers.constFind(m_mediaServerId);
+        if (it == servers.cend() || !it.value())
+            return false;
+        *text = it.value()->networkAddress();
+    }
+    // QHostAddress would accept the spaces around an address; Phidget22 would not.
+    *text = text->trimmed();
+    return true;
+}
+
+bool PhidgetDevice::Runtime::isCurrentFor(const PhidgetDeviceConfig &config) const
+{
+    if (config.serialNumber != m_serialNumber || config.mediaServerId != m_mediaServerId
+        || config.producerServerAddress != m_producerServerAddress
+        || !(config.channels == m_channels))
+        return false;
+    // A start that stopped early, or a channel that failed to open, is tried again.
+    if (!m_serverJoined)
+        return false;
+    for (auto it = m_channels.cbegin(); it != m_channels.cend(); ++it) {
+        const LM_PhidgetChannelType type = it.value().type;
+        const bool known
+            = type == LM_DIGITAL_INPUT || type == LM_DIGITAL_OUTPUT || type == LM_ENCODER;
+        if (known && !m_channelHandles.contains(it.key()))
+            return false;
+    }
+    // The show may have changed around the device: its mode, or its media servers' addresses.
+    QString addressText;
+    return PhidgetDevice::isHostingInstance(m_device->show(), m_mediaServerId) == m_hostsBoard
+        && resolveAddressText(&addressText) && addressText.toStdString() == m_serverAddress;
 }
 
 bool PhidgetDevice::Runtime::writeDigitalOutput(int channelId, bool state) const

@@ -89,6 +89,10 @@ public:
     // follow the same decision as the server start.
     bool hostsBoard() const { return m_hostsBoard; }
 
+    // Whether a runtime started now from `config` would do just what this one does: the same
+    // snapshot, hosting decision and server address, and every channel of a known kind open.
+    bool isCurrentFor(const PhidgetDeviceConfig &config) const;
+
     // Sets a digital output channel, asynchronously, on the hosting instance only; false when
     // nothing was sent (not hosting, channel not open as an output). Teardown waits for the
     // completions of the writes sent, so none arrives once the runtime is gone.
@@ -107,6 +111,9 @@ public:
     int32_t registerChannelContext(PhidgetHandle handle, int channelId);
 
 private:
+    // The trimmed address text of the device's server; false when its media server is unknown.
+    bool resolveAddressText(QString *text) const;
+
     // All members belong to the host's thread.
     PhidgetDevice *m_device;
     int32_t m_serialNumber;
