@@ -310,8 +310,8 @@ void checkNodeReferences(
                 = value.attribute(QStringLiteral("channelType"), QStringLiteral("0")).toInt();
             const int actual = found.attribute(QStringLiteral("type"), QStringLiteral("0")).toInt();
             if (wanted != 0 && wanted != actual) {
-                warnings->append(QStringLiteral("%1 (node at line %2): channel %3 of %4 #%5 (line "
-                                                "%6) has type %7, the node takes %8; the node "
+                warnings->append(QStringLiteral("%1 (node at line %2): channel %3 (line %6) of %4 "
+                                                "#%5 has type %7, the node takes %8; the node "
                                                 "does nothing")
                                      .arg(where(value))
                                      .arg(node.lineNumber())

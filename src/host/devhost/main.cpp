@@ -4,6 +4,7 @@
 #include "DevHostGui.h"
 #include "INodeController.h"
 #include "NodeGraph.h"
+#include "PluginListing.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -160,6 +161,8 @@ int main(int argc, char *argv[])
         QStringLiteral("Also print every sync message between the instances."));
     const QCommandLineOption listOption(
         QStringLiteral("list-plugins"), QStringLiteral("List the device types and node types."));
+    const QCommandLineOption verboseOption(QStringLiteral("verbose"),
+        QStringLiteral("With --list-plugins: also every node type's slots, types and defaults."));
     const QCommandLineOption scriptOption(QStringLiteral("script"),
         QStringLiteral("Run the stimuli and expectations of this file instead of the show's."),
         QStringLiteral("file"));
@@ -168,7 +171,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption tracePhidgetOption(QStringLiteral("trace-phidget22"),
         QStringLiteral("Also print the calls that reach the Phidget22 simulation."));
     parser.addOptions({pluginsOption, forOption, saveOption, logOption, logModeOption, tickOption,
-        traceSyncOption, listOption, scriptOption, virtualTimeOption, tracePhidgetOption});
+        traceSyncOption, listOption, verboseOption, scriptOption, virtualTimeOption,
+        tracePhidgetOption});
     DevHostGui::addOptions(parser);
     parser.process(app);
     DevHostGui::Options gui;
@@ -241,8 +245,11 @@ int main(int argc, char *argv[])
                 out << "warning: " << error << Qt::endl;
             }
         }
-        if (exitCode == ExitOk && listOnly)
+        if (exitCode == ExitOk && listOnly) {
             listRegistry(out, host.registry());
+            if (parser.isSet(verboseOption))
+                PluginListing::printSlots(out, host.registry());
+        }
         if (exitCode == ExitOk && !positional.isEmpty()) {
             if (!host.loadShow(positional.first(), &error)) {
                 QTextStream(stderr) << "lm_devhost: " << error << Qt::endl;
