@@ -84,6 +84,7 @@ void PingDevice::stopWorker()
     m_thread.wait();
     m_worker = nullptr;
     ++m_generation;
+    m_awaitingFirstResult = false;
 }
 
 void PingDevice::init()
@@ -109,10 +110,13 @@ void PingDevice::init()
     connect(
         m_worker, &PingWorker::reachabilityChanged, this,
         [this, generation](bool result) {
-            if (generation == m_generation)
-                onReachabilityChangedSync(result);
+            if (generation != m_generation)
+                return;
+            m_awaitingFirstResult = false;
+            onReachabilityChangedSync(result);
         },
         Qt::QueuedConnection);
+    m_awaitingFirstResult = true;
     m_thread.start(QThread::InheritPriority);
 }
 

@@ -19,6 +19,9 @@ class XmlWriter;
 class PingDevice : public Device
 {
     Q_OBJECT
+    // For a host that runs on virtual time and waits for what the device's own threads
+    // will still report: 1 from init() until the first probe's result has arrived.
+    Q_PROPERTY(int pendingResults READ pendingResults)
 
 public:
     explicit PingDevice(bool param);
@@ -36,6 +39,8 @@ public:
     void init() override;
     bool showSetupDialog(QWidget *parent) override;
     UserScreenWidget *getWidget(QWidget *parent) override;
+
+    int pendingResults() const { return m_awaitingFirstResult ? 1 : 0; }
 
     // Records one result, local or received from the master, and passes it on.
     void onReachabilityChangedSync(bool reachable);
@@ -55,4 +60,6 @@ private:
     QThread m_thread;
     // Results still queued from a replaced worker carry an older generation.
     quint64 m_generation = 0;
+    // Host thread only, as the results are delivered there.
+    bool m_awaitingFirstResult = false;
 };
