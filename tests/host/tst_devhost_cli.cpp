@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -132,6 +133,35 @@ private slots:
         QCOMPARE(
             r.out.count(QStringLiteral("[Right] node 1 \"Any touch\": trigger \"On Touch\" fired")),
             2);
+    }
+#endif
+
+#ifdef LM_PING_PLUGIN_DIR
+    // The probe's result landed on whatever virtual tick the real process allowed: now
+    // and then "found (undefined)".
+    void virtualTimeIsRepeatableWithAPingDevice()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("ping")).isEmpty())
+            QSKIP("no ping command");
+        const QString script = path(QStringLiteral("ping.txt"));
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("0.1 expectOutput node=1 output=Reachable value=true\n"
+                   "5 expectOutput node=1 output=Reachable value=true\n");
+        file.close();
+        const QStringList arguments {QStringLiteral(LM_EXAMPLES_DIR "/shows/ping.xml"),
+            QStringLiteral("--plugins"), QStringLiteral(LM_PING_PLUGIN_DIR),
+            QStringLiteral("--virtual-time"), QStringLiteral("--trace-sync"),
+            QStringLiteral("--script"), script};
+        const Run first = run(arguments);
+        QCOMPARE(first.exitCode, 0);
+        QVERIFY2(first.out.endsWith(QStringLiteral(
+                     "[Producer] node 1 \"Loopback status\": output \"Reachable\" = true\n"
+                     "[Stage] node 1 \"Loopback status\": output \"Reachable\" = true\n"
+                     "stopped\nexpectations: all 2 met\n")),
+            qPrintable(first.out));
+        for (int i = 0; i < 9; ++i)
+            QCOMPARE(run(arguments).out, first.out);
     }
 #endif
 

@@ -6,11 +6,13 @@
 #include "NodeGraph.h"
 #include "Show.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDomDocument>
 #include <QDomNamedNodeMap>
 #include <QLocale>
 #include <QSaveFile>
+#include <QThread>
 #include <XmlWriter.h>
 
 #include <LMLog.h>
@@ -22,6 +24,8 @@ namespace {
 
 const QString stimuliTag = QStringLiteral("stimuli");
 const QString touchScreenType = QStringLiteral("TouchScreen");
+// A device's count of results that its own threads still owe.
+const char *const pendingResultsName = "pendingResults";
 
 // As many digits as tell the float apart, and never fewer than 6 ("%g").
 QString floatText(float value)
@@ -201,6 +205,14 @@ void DevHost::start(int tickMs)
         if (show->isMaster())
             m_bus.sendFullState(show.get());
     }
+    m_owingDevices.clear();
+    m_pendingWaitReported = false;
+    for (const std::unique_ptr<Show> &show : m_shows) {
+        for (Device *device : show->allDevices()) {
+            if (device->metaObject()->indexOfProperty(pendingResultsName) >= 0)
+                m_owingDevices.append(device);
+        }
+    }
     m_tickMs = qMax(1, tickMs);
     m_virtualMs = 0;
     m_nextEntry = 0;
@@ -254,6 +266,7 @@ void DevHost::armStopTimer()
 void DevHost::onTick()
 {
     if (m_virtualTime) {
+        awaitPendingResults();
         m_virtualMs += m_tickMs;
         if (m_runLengthMs >= 0)
             m_virtualMs = qMin(m_virtualMs, m_runLengthMs);
@@ -282,6 +295,33 @@ void DevHost::onTick()
     if (m_runLengthMs < 0 && !m_runsAfterScript && !m_script.isEmpty() && scriptDone()
         && ++m_ticksAfterScript > SettleTicks) {
         finish();
+    }
+}
+
+void DevHost::awaitPendingResults()
+{
+    // Work on a device's own thread (a ping probe) runs on the real clock; under virtual
+    // time it takes no virtual time, so that its result lands on the same tick every run.
+    QDeadlineTimer deadline(PendingResultsWaitMs);
+    for (const QPointer<Device> &device : std::as_const(m_owingDevices)) {
+        while (device && device->property(pendingResultsName).toInt() > 0) {
+            if (deadline.hasExpired()) {
+                if (!m_pendingWaitReported) {
+                    print(QStringLiteral("warning: %1 #%2 still owes results after %3 ms; the "
+                                         "run goes on without waiting for them")
+                              .arg(device->typeName())
+                              .arg(device->deviceNumber())
+                              .arg(PendingResultsWaitMs));
+                }
+                m_pendingWaitReported = true;
+                return;
+            }
+            // The results come as queued calls to the device: those alone are delivered
+            // here, not the rest of the loop's work, which stays in its turn.
+            QCoreApplication::sendPostedEvents(device, QEvent::MetaCall);
+            if (device->property(pendingResultsName).toInt() > 0)
+                QThread::msleep(1);
+        }
     }
 }
 

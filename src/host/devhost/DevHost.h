@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QPair>
 #include <QPointF>
+#include <QPointer>
 #include <QTextStream>
 #include <QTimer>
 
@@ -19,6 +20,7 @@
 #include <vector>
 
 class ANodeData;
+class Device;
 class Node;
 class Show;
 
@@ -37,6 +39,9 @@ public:
     // so that what the stimulus set off (sync messages relayed through the master)
     // has arrived, however late the ticks come on a loaded machine.
     static constexpr int SettleTicks = 5;
+    // Under virtual time, how long a tick waits for the results a device's own threads
+    // still owe (its "pendingResults" property), before it goes on without them.
+    static constexpr int PendingResultsWaitMs = 5000;
 
     explicit DevHost(QTextStream &out, QObject *parent = nullptr);
     ~DevHost() override;
@@ -149,6 +154,7 @@ private:
     void reportOutputs(Show *show, Node *node);
     void onTick();
     void runEntries(qint64 now);
+    void awaitPendingResults();
     void armStopTimer();
     void finish();
 
@@ -178,6 +184,9 @@ private:
     QDeadlineTimer m_deadline;
     QTimer m_stopTimer;
     bool m_running = false;
+    // The devices that say what their threads still owe ("pendingResults"), found at start().
+    QList<QPointer<Device>> m_owingDevices;
+    bool m_pendingWaitReported = false;
     bool m_runsAfterScript = false;
     bool m_scriptEndAnnounced = false;
     // Parallel to m_script.entries().
