@@ -318,25 +318,28 @@ int runPlainList(Options &o, HelperClient &client, const QByteArray &word,
         });
 }
 
-bool answers(HelperClient &client, int timeoutMs)
+HelperClient::Result probe(HelperClient &client, int timeoutMs)
 {
     QByteArray block;
     const HelperClient::Result result
         = client.exchange(kProbe, QByteArrayLiteral("UnknownCmd"), block, 0, timeoutMs);
     // Any answer at all means somebody serves the command port.
-    return result == HelperClient::Result::Ok || result == HelperClient::Result::UnexpectedReply;
+    return result == HelperClient::Result::UnexpectedReply ? HelperClient::Result::Ok : result;
 }
 
 // "exit\n" has no reply: ask the helper before and after, to tell whether it was there and
 // whether it went.
 int runExit(HelperClient &client)
 {
-    if (!answers(client, client.timeoutMs()))
+    const HelperClient::Result before = probe(client, client.timeoutMs());
+    if (before == HelperClient::Result::Timeout)
         return fail(kExitNoReply,
             QStringLiteral("no elevated helper answered on UDP port %1 within %2 ms; nothing "
                            "to end")
                 .arg(HelperClient::kCommandPort)
                 .arg(client.timeoutMs()));
+    if (before != HelperClient::Result::Ok)
+        return fail(exitCodeOf(before), client.errorString());
     if (client.send(QByteArrayLiteral("exit\n")) != HelperClient::Result::Ok)
         return fail(kExitNoReply, client.errorString());
     // The helper quits at its next turn of the event loop; a probe that reaches it before
@@ -344,10 +347,13 @@ int runExit(HelperClient &client)
     QDeadlineTimer deadline(client.timeoutMs());
     do {
         QThread::msleep(20);
-        if (!answers(client, kGoneProbeMs)) {
+        const HelperClient::Result after = probe(client, kGoneProbeMs);
+        if (after == HelperClient::Result::Timeout) {
             out() << "The elevated helper answered and has ended." << Qt::endl;
             return kExitOk;
         }
+        if (after != HelperClient::Result::Ok)
+            return fail(exitCodeOf(after), client.errorString());
     } while (!deadline.hasExpired());
     return fail(kExitFailed,
         QStringLiteral("the elevated helper still answers %1 ms after \"exit\"")
