@@ -4,6 +4,7 @@
 #include "INodeController.h"
 #include "NodeData.h"
 #include "NodeGraph.h"
+#include "PluginListing.h"
 #include "Show.h"
 
 #include <QDomDocument>
@@ -428,6 +429,38 @@ private slots:
         host->evaluateAll();
         QCOMPARE(
             m_out, QStringLiteral("[Prod] node 3 \"source\": output \"Level\" = (undefined)\n"));
+    }
+
+    // Each plug-in's page gives every node type and slot as the plug-in declares them.
+    void pluginPagesFollowTheSlots()
+    {
+#ifndef LM_PLUGIN_DIR
+        QSKIP("built without the device plug-ins");
+#else
+        HostRegistry registry;
+        registry.loadPluginDirectory(QStringLiteral(LM_PLUGIN_DIR));
+        QString listing;
+        QTextStream out(&listing);
+        PluginListing::printSlots(out, registry);
+        const QHash<QString, QString> pages {{QStringLiteral("Devices/Ping"), "Ping.md"},
+            {QStringLiteral("Devices/TouchScreen"), "TouchScreen.md"},
+            {QStringLiteral("Devices/Phidgets"), "Phidget.md"}};
+        QString page;
+        int lines = 0;
+        for (const QString &line : listing.split(u'\n')) {
+            if (line.startsWith(QLatin1String("  \""))) {
+                const QString category = line.section(QLatin1Char('('), -1).section(u',', 0, 0);
+                QFile file(QStringLiteral(LM_PLUGIN_DOCS_DIR "/") + pages.value(category));
+                QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(line));
+                page = QString::fromUtf8(file.readAll());
+            }
+            if (line.startsWith(QLatin1String("  "))) {
+                QVERIFY2(page.contains(line + u'\n'), qPrintable(line));
+                ++lines;
+            }
+        }
+        QCOMPARE(lines, 26); // six node types and their twenty slots
+#endif
     }
 
     void describeValues()
