@@ -50,7 +50,7 @@ public:
     // devices, nodes and connections: both are bounded.
     static constexpr int MaxMediaServers = 1000;
     // Instances times the elements of <devices>, <nodes> and <connections>.
-    static constexpr qint64 MaxElementCopies = 1000000;
+    static constexpr qint64 MaxElementCopies = 500000;
 
     bool load(const QString &path, QString *error);
     bool parse(const QByteArray &xml, QString *error);
