@@ -276,8 +276,10 @@ private slots:
         QCOMPARE(panel->board().attachCommand(),
             QStringLiteral("attachBoard serial=12345 instance=\"Producer\" digitalInputs=4 "
                            "digitalOutputs=4 encoders=1"));
+        QCOMPARE(panel->pluggedText(), QStringLiteral("unplugged"));
         panel->findChild<QPushButton *>(QStringLiteral("plugInButton"))->click();
         QTRY_VERIFY(m_out.contains(QStringLiteral("[board 12345] attached")));
+        QTRY_COMPARE(panel->pluggedText(), QStringLiteral("plugged in"));
 
         const Show *stage = host.instance(QStringLiteral("Stage"));
         const auto output = [stage](int node, int index) {
@@ -291,6 +293,10 @@ private slots:
         // One detent back across the dial's wrap is one count back.
         panel->encoderDial(0)->setValue(panel->encoderDial(0)->maximum());
         QTRY_COMPARE(output(3, 1), QStringLiteral("-1"));
+        QTRY_VERIFY2(panel->encoderText(0).endsWith(QStringLiteral(": -1")),
+            qPrintable(panel->encoderText(0)));
+        panel->findChild<QPushButton *>(QStringLiteral("unplugButton"))->click();
+        QTRY_COMPARE(panel->pluggedText(), QStringLiteral("unplugged"));
     }
 
     // Once the script had run out the host stopped ticking: clicks were echoed but reached

@@ -358,6 +358,7 @@ QString BoardSim::attach(int serial, const QString &machine, const QString &inst
     code = m_api->boardAttach(serial, machineText.constData());
     if (code != EPHIDGET_OK)
         return failure(serial, QStringLiteral("attach to %1").arg(machine), code);
+    m_boards[serial].pluggedIn = true;
     waitIdle();
     const QString contents = isNew
         ? QStringLiteral(": %1 digital input(s), %2 digital output(s), %3 encoder(s)%4")
@@ -377,6 +378,8 @@ QString BoardSim::detach(int serial)
     const int code = m_api->boardRemove(serial);
     if (code != EPHIDGET_OK)
         return failure(serial, QStringLiteral("removal"), code);
+    if (m_boards.contains(serial))
+        m_boards[serial].pluggedIn = false;
     waitIdle();
     return QStringLiteral("[board %1] removed").arg(serial);
 }
@@ -438,6 +441,14 @@ int BoardSim::outputState(int serial, int hubPort, int channel) const
     if (m_api->digitalOutput(serial, hubPort, channel, &state) != EPHIDGET_OK)
         return -1;
     return state != 0 ? 1 : 0;
+}
+
+std::optional<qint64> BoardSim::encoderPosition(int serial, int hubPort, int channel) const
+{
+    int64_t position = 0;
+    if (!available() || m_api->encoderPosition(serial, hubPort, channel, &position) != EPHIDGET_OK)
+        return std::nullopt;
+    return qint64(position);
 }
 
 QStringList BoardSim::pollOutputs()

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 // Simulated Phidget boards for scripted board events. The control calls of the Phidget22
 // stand-in (lmsim_phidget_*) are found at run time in libphidget22.so.0, the library the
@@ -47,6 +48,10 @@ public:
     QString setServerAlive(const QString &address, const QString &instance, bool alive);
     // The state the board drives on a digital output; -1 when it cannot be read.
     int outputState(int serial, int hubPort, int channel) const;
+    // An encoder's position; nullopt when it cannot be read.
+    std::optional<qint64> encoderPosition(int serial, int hubPort, int channel) const;
+    // Whether the board is plugged into its machine, as this host's events left it.
+    bool isPluggedIn(int serial) const { return m_boards.value(serial).pluggedIn; }
 
     // The digital outputs that changed since the last call, as console lines.
     QStringList pollOutputs();
@@ -64,6 +69,7 @@ private:
         int hubPort = -1;
         int outputs = 0;
         QList<int> lastOutputs;
+        bool pluggedIn = false;
     };
     QString failure(int serial, const QString &what, int code) const;
 

@@ -8,9 +8,11 @@
 #include <QDial>
 #include <QDomDocument>
 #include <QIODevice> // XmlWriter.h needs it
+#include <QLabel>
 #include <QMap>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QVBoxLayout>
 #include <XmlWriter.h>
 
 #include <algorithm>
@@ -135,6 +137,9 @@ BoardPanel::BoardPanel(DevHost &host, const BoardInfo &board, QWidget *parent)
     m_ui->machineLabel->setText(board.instance.isEmpty() ? tr("<i>no instance hosts it</i>")
                                                          : tr("on %1").arg(board.instance));
     m_ui->plugInButton->setEnabled(!board.instance.isEmpty());
+    m_plugged = new QLabel(this);
+    m_plugged->setObjectName(QStringLiteral("pluggedLabel"));
+    m_ui->plugLayout->insertWidget(1, m_plugged);
     connect(
         m_ui->plugInButton, &QPushButton::clicked, this, [this] { push(m_board.attachCommand()); });
     connect(m_ui->unplugButton, &QPushButton::clicked, this,
@@ -160,12 +165,27 @@ BoardPanel::BoardPanel(DevHost &host, const BoardInfo &board, QWidget *parent)
         m_ui->inputsLayout->addWidget(button);
         m_inputs.append(button);
     }
+    // A widget per channel: what it controls above, its label below.
+    const auto labelled = [this](QWidget *control, const QString &text, QLabel **caption) {
+        auto *box = new QWidget(this);
+        auto *layout = new QVBoxLayout(box);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(2);
+        layout->addWidget(control, 0, Qt::AlignHCenter);
+        auto *label = new QLabel(text, box);
+        label->setAlignment(Qt::AlignHCenter);
+        layout->addWidget(label);
+        if (caption)
+            *caption = label;
+        return box;
+    };
     for (const BoardInfo::Channel &channel : board.outputs) {
         auto *lamp = new QLabel(this);
         lamp->setFixedSize(16, 16);
         lamp->setToolTip(tr("Digital output %1 (%2)").arg(channel.number).arg(channel.name));
         lamp->setStyleSheet(lampStyle(-1));
-        m_ui->outputsLayout->addWidget(lamp);
+        m_ui->outputsLayout->addWidget(labelled(lamp,
+            channel.name.isEmpty() ? QString::number(channel.number) : channel.name, nullptr));
         m_lamps.append(lamp);
         m_lampStates.append(-1);
     }
@@ -194,15 +214,33 @@ BoardPanel::BoardPanel(DevHost &host, const BoardInfo &board, QWidget *parent)
                          .arg(channelFields(channel)));
             }
         });
-        m_ui->encodersLayout->addWidget(dial);
+        QLabel *position = nullptr;
+        m_ui->encodersLayout->addWidget(labelled(dial, QString(), &position));
         m_dials.append(dial);
         m_dialValues.append(0);
+        m_positions.append(position);
     }
     for (QHBoxLayout *layout : {m_ui->inputsLayout, m_ui->outputsLayout, m_ui->encodersLayout})
         layout->addStretch(1);
     m_ui->inputsLabel->setVisible(!board.inputs.isEmpty());
     m_ui->outputsLabel->setVisible(!board.outputs.isEmpty());
     m_ui->encodersLabel->setVisible(!board.encoders.isEmpty());
+    refreshOutputs();
+}
+
+QString BoardPanel::pluggedText() const
+{
+    return m_host.boards().isPluggedIn(m_board.serial) ? tr("plugged in") : tr("unplugged");
+}
+
+QString BoardPanel::encoderText(int index) const
+{
+    const BoardInfo::Channel &channel = m_board.encoders.at(index);
+    const QString name = channel.name.isEmpty() ? QString::number(channel.number) : channel.name;
+    const std::optional<qint64> position = m_host.boards().isPluggedIn(m_board.serial)
+        ? m_host.boards().encoderPosition(m_board.serial, channel.hubPort, channel.number)
+        : std::nullopt;
+    return position ? tr("%1: %2").arg(name).arg(*position) : tr("%1: -").arg(name);
 }
 
 BoardPanel::~BoardPanel() = default;
@@ -222,6 +260,18 @@ bool BoardPanel::push(const QString &command)
 
 void BoardPanel::refreshOutputs()
 {
+    const QString plugged = pluggedText();
+    if (m_plugged->text() != plugged) {
+        m_plugged->setText(plugged);
+        m_plugged->setStyleSheet(m_host.boards().isPluggedIn(m_board.serial)
+                ? QStringLiteral("color: #208020; font-weight: bold;")
+                : QStringLiteral("color: #808080;"));
+    }
+    for (int i = 0; i < m_positions.size(); ++i) {
+        const QString text = encoderText(i);
+        if (m_positions[i]->text() != text)
+            m_positions[i]->setText(text);
+    }
     for (int i = 0; i < m_lamps.size(); ++i) {
         const BoardInfo::Channel &channel = m_board.outputs[i];
         const int state

@@ -51,8 +51,11 @@ public:
     const BoardInfo &board() const { return m_board; }
     QPushButton *inputButton(int index) const { return m_inputs.value(index); }
     QDial *encoderDial(int index) const { return m_dials.value(index); }
-    // The lamps follow what the board drives on its outputs.
+    // The lamps follow what the board drives on its outputs, the labels under the dials
+    // the encoders' positions, and the state line whether the board is plugged in.
     void refreshOutputs();
+    QString pluggedText() const;
+    QString encoderText(int index) const;
 
 signals:
     // After each action: the command, and the reason when the host refused it.
@@ -70,4 +73,6 @@ private:
     QList<int> m_lampStates;
     QList<QDial *> m_dials;
     QList<int> m_dialValues;
+    QList<QLabel *> m_positions;
+    QLabel *m_plugged = nullptr;
 };

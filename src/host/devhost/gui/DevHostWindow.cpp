@@ -49,6 +49,8 @@ DevHostWindow::DevHostWindow(DevHost &host, QWidget *parent)
     m_scriptPanel = new ScriptPanel(host, scriptDock);
     scriptDock->setWidget(m_scriptPanel);
     addDockWidget(Qt::RightDockWidgetArea, scriptDock);
+    // Beside the nodes, not at their expense.
+    resizeDocks({scriptDock}, {300}, Qt::Horizontal);
     // Direct: the host runs on this thread.
     connect(&host, &DevHost::scriptEnded, this, [this] {
         m_ui->mainStatusBar->showMessage(
