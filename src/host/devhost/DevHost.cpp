@@ -92,11 +92,13 @@ bool DevHost::loadPlugins(const QString &directory, QString *error)
 
 bool DevHost::loadShow(const QString &path, QString *error)
 {
+    m_showPath = path;
     return m_file.load(path, error) && buildInstances(error);
 }
 
 bool DevHost::loadShowText(const QByteArray &xml, QString *error)
 {
+    m_showPath.clear();
     return m_file.parse(xml, error) && buildInstances(error);
 }
 

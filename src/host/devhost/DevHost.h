@@ -61,6 +61,8 @@ public:
     const std::vector<std::unique_ptr<Show>> &instances() const { return m_shows; }
     Show *instance(const QString &name) const;
     const ShowFile &showFile() const { return m_file; }
+    // The file the show was loaded from; empty for a show given as text.
+    QString showPath() const { return m_showPath; }
 
     // The instance that runs media server `server`, or null.
     Show *mediaServerInstance(int server) const;
@@ -162,6 +164,7 @@ private:
     HostRegistry m_registry;
     SyncBus m_bus;
     ShowFile m_file;
+    QString m_showPath;
     std::vector<std::unique_ptr<Show>> m_shows;
     QTimer m_tickTimer;
     // Per show and node, the last reported text of every output.

@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
 
@@ -177,8 +178,12 @@ bool DevHostWindow::onSave()
 
 bool DevHostWindow::onSaveAs()
 {
+    // Where the show was saved last, or beside the show that was loaded.
+    QString start = m_savePath;
+    if (start.isEmpty() && !m_host.showPath().isEmpty())
+        start = QFileInfo(m_host.showPath()).absolutePath();
     const QString path = QFileDialog::getSaveFileName(
-        this, tr("Save show"), m_savePath, tr("Show files (*.xml);;All files (*)"));
+        this, tr("Save show"), start, tr("Show files (*.xml);;All files (*)"));
     if (path.isEmpty())
         return false;
     m_savePath = path;
