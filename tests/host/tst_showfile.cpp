@@ -182,7 +182,11 @@ private slots:
         QTest::newRow("two masters")
             << QByteArray("<lumoraShow><instances><producer master=\"1\"/>"
                           "<mediaServer id=\"1\" master=\"1\"/></instances></lumoraShow>")
-            << "more than one instance is the master";
+            << "more than one instance is the master (lines 1 and 1)";
+        QTest::newRow("instance name twice")
+            << QByteArray("<lumoraShow><instances>\n<producer name=\"A\"/>\n"
+                          "<mediaServer id=\"1\" name=\"A\"/></instances></lumoraShow>")
+            << "instance name \"A\" given twice (lines 2 and 3)";
         QTest::newRow("server id")
             << QByteArray("<lumoraShow><instances><mediaServer id=\"0\"/></instances></lumoraShow>")
             << "id 0 is not a new number";

@@ -486,8 +486,9 @@ bool ShowFile::checkSize(QString *error) const
 bool ShowFile::parseInstances(const QDomElement &section, QString *error)
 {
     QSet<int> ids;
-    QSet<QString> names;
-    int masters = 0;
+    // Name, and the first master, to the line that gave it.
+    QHash<QString, int> names;
+    int masterLine = 0;
     bool haveProducer = false;
     for (const QDomElement &e : childElements(section)) {
         InstanceConfig inst;
@@ -538,15 +539,25 @@ bool ShowFile::parseInstances(const QDomElement &section, QString *error)
             return fail(error,
                 QStringLiteral("unexpected <%1> in <instances> at %2").arg(e.tagName(), where(e)));
         }
-        if (names.contains(inst.name))
-            return fail(error, QStringLiteral("instance name \"%1\" given twice").arg(inst.name));
-        names.insert(inst.name);
+        if (const auto first = names.constFind(inst.name); first != names.cend()) {
+            return fail(error,
+                QStringLiteral("instance name \"%1\" given twice (lines %2 and %3)")
+                    .arg(inst.name)
+                    .arg(*first)
+                    .arg(e.lineNumber()));
+        }
+        names.insert(inst.name, e.lineNumber());
         inst.master = readFlag(e, QStringLiteral("master"));
-        masters += inst.master ? 1 : 0;
+        if (inst.master && masterLine > 0) {
+            return fail(error,
+                QStringLiteral("more than one instance is the master (lines %1 and %2)")
+                    .arg(masterLine)
+                    .arg(e.lineNumber()));
+        }
+        if (inst.master)
+            masterLine = e.lineNumber();
         m_instances.append(inst);
     }
-    if (masters > 1)
-        return fail(error, QStringLiteral("more than one instance is the master"));
     if (!haveProducer) {
         InstanceConfig producer;
         producer.name = QStringLiteral("Producer");
@@ -558,7 +569,7 @@ bool ShowFile::parseInstances(const QDomElement &section, QString *error)
     // The producer comes first; without an explicit master it is the master.
     std::stable_partition(m_instances.begin(), m_instances.end(),
         [](const InstanceConfig &s) { return s.isProducer; });
-    if (masters == 0)
+    if (masterLine == 0)
         m_instances.first().master = true;
     return true;
 }
