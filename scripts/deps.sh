@@ -6,6 +6,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libclang-rt-14-dev
     libspdlog-dev libavutil-dev libbenchmark-dev
     edid-decode iputils-ping xvfb xauth
+    g++-mingw-w64-x86-64 wine64 xz-utils
 )
 missing=()
 for p in "${packages[@]}"; do
