@@ -1,40 +1,39 @@
 #include "scripted_ping.h"
 
+#include "ping_worker.h"
+
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QTextStream>
 
 namespace {
-const char *kScript = R"sh(#!/bin/sh
-d='%1'
-code=$(cat "$d/exitcode" 2>/dev/null || echo 0)
-delay=$(cat "$d/delay" 2>/dev/null || echo 0)
-echo "start $$ $(date +%s%N)" >> "$d/events"
-{ echo "$$ $#"; for a in "$@"; do printf '%s\n' "$a"; done; } >> "$d/args"
-sleep "$delay"
-echo "end $$ $(date +%s%N)" >> "$d/events"
-exit "$code"
-)sh";
-}
+#ifdef Q_OS_WIN
+const char kExeSuffix[] = ".exe";
+#else
+const char kExeSuffix[] = "";
+#endif
+} // namespace
 
 ScriptedPing::ScriptedPing()
-    : m_originalPath(qgetenv("PATH"))
+    : m_program(QCoreApplication::applicationDirPath() + QStringLiteral("/lm_scripted_ping")
+        + QLatin1String(kExeSuffix))
 {
-    if (!m_dir.isValid() || !m_emptyDir.isValid())
+    if (!m_dir.isValid() || !m_emptyDir.isValid() || !QFileInfo(m_program).isExecutable())
         return;
-    QFile script(m_dir.filePath(QStringLiteral("ping")));
-    if (!script.open(QIODevice::WriteOnly))
-        return;
-    script.write(QString::fromLatin1(kScript).arg(m_dir.path()).toUtf8());
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // The stand-in finds its script through its environment, which it inherits.
+    qputenv("LM_SCRIPTED_PING_DIR", QDir::toNativeSeparators(m_dir.path()).toLocal8Bit());
+    reset();
     useStandIn();
     m_valid = true;
 }
 
 ScriptedPing::~ScriptedPing()
 {
-    qputenv("PATH", m_originalPath);
+    PingWorker::setProgram(QString());
+    qunsetenv("LM_SCRIPTED_PING_DIR");
 }
 
 void ScriptedPing::writeFile(const QString &name, const QByteArray &content)
@@ -54,10 +53,27 @@ void ScriptedPing::setDelay(double seconds)
     writeFile(QStringLiteral("delay"), QByteArray::number(seconds, 'f', 2));
 }
 
+void ScriptedPing::setOutput(const QByteArray &output)
+{
+    writeFile(QStringLiteral("output"), output);
+}
+
+QByteArray ScriptedPing::echoReply()
+{
+#ifdef Q_OS_WIN
+    return QByteArrayLiteral("\r\nPinging 127.0.0.1 with 32 bytes of data:\r\n"
+                             "Reply from 127.0.0.1: bytes=32 time<1ms TTL=128\r\n");
+#else
+    return QByteArrayLiteral("PING 127.0.0.1 (127.0.0.1) 56(84) bytes of data.\n"
+                             "64 bytes from 127.0.0.1: icmp_seq=1 ttl=64 time=0.05 ms\n");
+#endif
+}
+
 void ScriptedPing::reset()
 {
     for (const char *name : {"exitcode", "delay", "events", "args"})
         QFile::remove(m_dir.filePath(QString::fromLatin1(name)));
+    setOutput(echoReply());
 }
 
 QList<ScriptedPing::Call> ScriptedPing::calls() const
@@ -95,17 +111,17 @@ QList<ScriptedPing::Call> ScriptedPing::calls() const
     return result;
 }
 
-void ScriptedPing::usePathWithoutStandIn()
+void ScriptedPing::useSystemPing()
 {
-    qputenv("PATH", m_originalPath);
+    PingWorker::setProgram(QString());
 }
 
-void ScriptedPing::usePathWithoutAnyPing()
+void ScriptedPing::useMissingProgram()
 {
-    qputenv("PATH", m_emptyDir.path().toUtf8());
+    PingWorker::setProgram(m_emptyDir.filePath(QStringLiteral("ping")) + QLatin1String(kExeSuffix));
 }
 
 void ScriptedPing::useStandIn()
 {
-    qputenv("PATH", m_dir.path().toUtf8() + ':' + m_originalPath);
+    PingWorker::setProgram(m_program);
 }

@@ -5,8 +5,10 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// A stand-in "ping" program put first on PATH: exits with a chosen code after a chosen
-// delay and records every call, so probes can be checked without touching the network.
+// A stand-in for ping that the workers start instead of the system's (PingWorker::setProgram):
+// exits with a chosen code after a chosen delay, prints a chosen output and records every
+// call, so probes can be checked without touching the network. The program is
+// lm_scripted_ping, built beside the tests.
 class ScriptedPing
 {
 public:
@@ -22,16 +24,22 @@ public:
 
     bool isValid() const { return m_valid; }
     QString directory() const { return m_dir.path(); }
+    QString program() const { return m_program; }
 
     void setExitCode(int code);
     void setDelay(double seconds);
-    // Forget earlier calls and go back to exit code 0 without delay.
+    // What the stand-in prints, as ping prints its replies.
+    void setOutput(const QByteArray &output);
+    // ping's output for an answered echo request.
+    static QByteArray echoReply();
+    // Forget earlier calls and go back to exit code 0 with an echo reply, without delay.
     void reset();
     QList<Call> calls() const;
 
-    // PATH without the stand-in (for a real probe) or with nothing that holds "ping".
-    void usePathWithoutStandIn();
-    void usePathWithoutAnyPing();
+    // Workers created from now on start the system's ping, a program that does not
+    // exist, or the stand-in.
+    void useSystemPing();
+    void useMissingProgram();
     void useStandIn();
 
 private:
@@ -39,6 +47,6 @@ private:
 
     QTemporaryDir m_dir;
     QTemporaryDir m_emptyDir;
-    QByteArray m_originalPath;
+    QString m_program;
     bool m_valid = false;
 };

@@ -36,6 +36,7 @@ QDomElement elementOf(const QString &xml, QDomDocument *document)
     return document->documentElement();
 }
 
+#ifndef Q_OS_WIN
 // Threads of this process that run a ping worker, by the name the device gives them.
 int workerThreadCount()
 {
@@ -48,6 +49,7 @@ int workerThreadCount()
     }
     return count;
 }
+#endif
 } // namespace
 
 class TestPingDevice : public QObject
@@ -398,14 +400,21 @@ void TestPingDevice::destructionWhileProbeRuns()
     device->host = QStringLiteral("127.0.0.1");
     device->init();
     QTRY_COMPARE_WITH_TIMEOUT(m_ping->calls().size(), qsizetype(1), 10000);
+#ifndef Q_OS_WIN
     QCOMPARE(workerThreadCount(), 1);
+#endif
 
     QElapsedTimer clock;
     clock.start();
     device.reset();
     QVERIFY2(clock.elapsed() < 10000, "destruction waited for the probe");
-    QTRY_COMPARE(workerThreadCount(), 0);
     QCOMPARE(m_ping->calls().at(0).endNs, qint64(0)); // the probe was cut short
+#ifdef Q_OS_WIN
+    QSKIP("the worker thread's end is checked through /proc, which Windows does not have; "
+          "the probe was cut short without waiting for it");
+#else
+    QTRY_COMPARE(workerThreadCount(), 0);
+#endif
 }
 
 QTEST_MAIN(TestPingDevice)

@@ -1,9 +1,12 @@
+#include "ping_command.h"
 #include "ping_worker.h"
 #include "scripted_ping.h"
 
 #include <LMLog.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -22,13 +25,14 @@ private slots:
     void init();
 
     void firstProbeStartsAtOnce();
-    void exitCodeDecides_data();
-    void exitCodeDecides();
+    void resultOfOneProbe_data();
+    void resultOfOneProbe();
     void unchangedResultIsReportedEveryInterval();
     void ticksDuringProbeAreDropped();
     void hostIsOneArgument();
     void hostBeginningWithDashIsRefused();
     void missingProgramReportsUnreachableAndRetries();
+    void pingInCurrentFolderIsNotStarted();
     void intervalIsBounded();
     void threadEndsWhileProbeRuns();
     void realPingOnLoopback();
@@ -77,20 +81,33 @@ void TestPingWorker::firstProbeStartsAtOnce()
     QCOMPARE(m_ping->calls().size(), qsizetype(1));
 }
 
-void TestPingWorker::exitCodeDecides_data()
+void TestPingWorker::resultOfOneProbe_data()
 {
     QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("output");
     QTest::addColumn<bool>("reachable");
-    QTest::newRow("answered") << 0 << true;
-    QTest::newRow("no answer") << 1 << false;
-    QTest::newRow("other error") << 2 << false;
+    const QByteArray reply = ScriptedPing::echoReply();
+    QTest::newRow("answered") << 0 << reply << true;
+    QTest::newRow("no answer") << 1 << QByteArray() << false;
+    QTest::newRow("other error") << 2 << reply << false;
+#ifdef Q_OS_WIN
+    // Windows' ping exits 0 when a router reports the host unreachable.
+    QTest::newRow("router: host unreachable")
+        << 0
+        << QByteArray("Pinging 10.1.2.3 with 32 bytes of data:\r\n"
+                      "Reply from 10.1.2.1: Destination host unreachable.\r\n")
+        << false;
+    QTest::newRow("exit 0, no reply line") << 0 << QByteArray() << false;
+#endif
 }
 
-void TestPingWorker::exitCodeDecides()
+void TestPingWorker::resultOfOneProbe()
 {
     QFETCH(int, exitCode);
+    QFETCH(QByteArray, output);
     QFETCH(bool, reachable);
     m_ping->setExitCode(exitCode);
+    m_ping->setOutput(output);
     auto worker = startWorker(QStringLiteral("127.0.0.1"), 3600);
     QSignalSpy spy(worker.get(), &PingWorker::reachabilityChanged);
     QVERIFY(spy.wait(10000));
@@ -133,9 +150,11 @@ void TestPingWorker::hostIsOneArgument()
 
     const QList<ScriptedPing::Call> calls = m_ping->calls();
     QCOMPARE(calls.size(), qsizetype(1));
-    QCOMPARE(calls.at(0).arguments, PingWorker::pingArguments(host));
-    QCOMPARE(calls.at(0).arguments.last(), host);
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+    QCOMPARE(calls.at(0).arguments,
+        QStringList({QStringLiteral("-n"), QStringLiteral("1"), QStringLiteral("-w"),
+            QStringLiteral("1000"), host}));
+#else
     QCOMPARE(calls.at(0).arguments,
         QStringList({QStringLiteral("-c"), QStringLiteral("1"), QStringLiteral("-W"),
             QStringLiteral("1"), host}));
@@ -157,16 +176,16 @@ void TestPingWorker::hostBeginningWithDashIsRefused()
     QCOMPARE(spy.at(1).at(0).toBool(), false);
     QVERIFY(m_ping->calls().isEmpty());
 
-    QVERIFY(!PingWorker::isOptionLike(QStringLiteral("127.0.0.1")));
-    QVERIFY(!PingWorker::isOptionLike(QStringLiteral(" -f"))); // a host name, not an option
+    QVERIFY(!PingCommand::isOptionLike(QStringLiteral("127.0.0.1")));
+    QVERIFY(!PingCommand::isOptionLike(QStringLiteral(" -f"))); // a host name, not an option
 #ifdef Q_OS_WIN
-    QVERIFY(PingWorker::isOptionLike(QStringLiteral("/t"))); // Windows' ping reads it as "-t"
+    QVERIFY(PingCommand::isOptionLike(QStringLiteral("/t"))); // Windows' ping reads it as "-t"
 #endif
 }
 
 void TestPingWorker::missingProgramReportsUnreachableAndRetries()
 {
-    m_ping->usePathWithoutAnyPing();
+    m_ping->useMissingProgram();
     expectWarning(QStringLiteral("^\\[PING\\] process error 0 for host 127\\.0\\.0\\.1$"));
     expectWarning(QStringLiteral("^\\[PING\\] process error 0 for host 127\\.0\\.0\\.1$"));
     auto worker = std::make_unique<PingWorker>(QStringLiteral("127.0.0.1"), 1);
@@ -178,6 +197,27 @@ void TestPingWorker::missingProgramReportsUnreachableAndRetries()
     // The failed start left the worker idle: the next tick tries again.
     QTRY_VERIFY_WITH_TIMEOUT(spy.size() >= 2, 10000);
     QCOMPARE(spy.at(1).at(0).toBool(), false);
+}
+
+void TestPingWorker::pingInCurrentFolderIsNotStarted()
+{
+    // Started by a bare name, a ping.exe in the current folder would run before the
+    // system's own; elsewhere ping is looked up on PATH alone.
+#ifndef Q_OS_WIN
+    QSKIP("Windows only: there a bare program name is looked up in the current folder");
+#endif
+    QVERIFY(QFile::copy(m_ping->program(), m_ping->directory() + QStringLiteral("/ping.exe")));
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_ping->directory()));
+    m_ping->useSystemPing();
+    auto worker = startWorker(QStringLiteral("127.0.0.1"), 3600);
+    QSignalSpy spy(worker.get(), &PingWorker::reachabilityChanged);
+    const bool finished = spy.wait(10000);
+    worker.reset();
+    QDir::setCurrent(previous);
+    QFile::remove(m_ping->directory() + QStringLiteral("/ping.exe"));
+    QVERIFY(finished);
+    QVERIFY2(m_ping->calls().isEmpty(), "the ping.exe of the current folder ran");
 }
 
 void TestPingWorker::intervalIsBounded()
@@ -211,8 +251,8 @@ void TestPingWorker::threadEndsWhileProbeRuns()
 
 void TestPingWorker::realPingOnLoopback()
 {
-    m_ping->usePathWithoutStandIn();
-    if (QStandardPaths::findExecutable(QStringLiteral("ping")).isEmpty())
+    m_ping->useSystemPing();
+    if (QStandardPaths::findExecutable(PingCommand::defaultProgram()).isEmpty())
         QSKIP("no ping program installed");
     auto worker = startWorker(QStringLiteral("127.0.0.1"), 3600);
     QSignalSpy spy(worker.get(), &PingWorker::reachabilityChanged);

@@ -1,17 +1,32 @@
 #include "ping_worker.h"
 
+#include "ping_command.h"
+
 #include <LMLog.h>
 
+#include <QMutex>
+#include <QMutexLocker>
 #include <QTimer>
 
 #include <climits>
 
 namespace {
 const int kMaxIntervalSec = INT_MAX / 1000;
+
+// Set by a test's thread, read by whichever thread creates a worker.
+QMutex s_programMutex;
+QString s_program;
+
+QString programToStart()
+{
+    QMutexLocker lock(&s_programMutex);
+    return s_program.isEmpty() ? PingCommand::defaultProgram() : s_program;
 }
+} // namespace
 
 PingWorker::PingWorker(const QString &host, int intervalSec)
     : m_host(host)
+    , m_program(programToStart())
     , m_intervalMs(effectiveIntervalMs(intervalSec))
 {
     qRegisterMetaType<QProcess::ExitStatus>("QProcess::ExitStatus");
@@ -27,25 +42,10 @@ PingWorker::~PingWorker()
     }
 }
 
-QStringList PingWorker::pingArguments(const QString &host)
+void PingWorker::setProgram(const QString &program)
 {
-#ifdef Q_OS_WIN
-    return {QStringLiteral("-n"), QStringLiteral("1"), QStringLiteral("-w"), QStringLiteral("1000"),
-        host};
-#else
-    return {
-        QStringLiteral("-c"), QStringLiteral("1"), QStringLiteral("-W"), QStringLiteral("1"), host};
-#endif
-}
-
-bool PingWorker::isOptionLike(const QString &host)
-{
-#ifdef Q_OS_WIN
-    // Windows' ping also takes "/t" and the like as options.
-    if (host.startsWith(QLatin1Char('/')))
-        return true;
-#endif
-    return host.startsWith(QLatin1Char('-'));
+    QMutexLocker lock(&s_programMutex);
+    s_program = program;
 }
 
 int PingWorker::effectiveIntervalMs(int intervalSec)
@@ -74,7 +74,7 @@ void PingWorker::onTimerTick()
         return;
 
     // ping would take such a host as an option ("-t" never ends, "-f" floods).
-    if (isOptionLike(m_host)) {
+    if (PingCommand::isOptionLike(m_host)) {
         if (!m_optionHostReported && LMLog::modeContains(LOG::WARNING))
             qCWarning(LMLog::s_lmLogCat).noquote()
                 << QStringLiteral("[PING] host %1 begins with '%2' and would be read as an "
@@ -86,13 +86,13 @@ void PingWorker::onTimerTick()
     }
 
     m_busy = true;
-    m_process->start(QStringLiteral("ping"), pingArguments(m_host));
+    m_process->start(m_program, PingCommand::arguments(m_host));
 }
 
 void PingWorker::onFinished(int exitCode, QProcess::ExitStatus status)
 {
     Q_UNUSED(status)
-    finishProbe(exitCode == 0);
+    finishProbe(PingCommand::isReachable(exitCode, *m_process));
 }
 
 void PingWorker::onProcessError(QProcess::ProcessError error)

@@ -3,12 +3,11 @@
 #include <QObject>
 #include <QProcess>
 #include <QString>
-#include <QStringList>
 
 class QTimer;
 
 // Probes one host periodically with the system's ping command, one echo request per
-// probe, and reports after every probe whether the host answered (exit code 0).
+// probe, and reports after every probe whether the host answered (ping_command.h).
 // Lives in a thread of its own; everything but the signal stays in that thread.
 class PingWorker : public QObject
 {
@@ -18,10 +17,10 @@ public:
     PingWorker(const QString &host, int intervalSec);
     ~PingWorker() override;
 
-    // Arguments of one probe of host with the local ping command.
-    static QStringList pingArguments(const QString &host);
-    // Whether the ping command would read host as an option rather than a host.
-    static bool isOptionLike(const QString &host);
+    // The program that workers created from now on start instead of the system's ping;
+    // empty goes back to it. Set by the tests only: nothing from the environment, a show
+    // or a command line reaches it, so no one outside the process chooses what runs.
+    static void setProgram(const QString &program);
     // Interval actually used for a configured one: at least one second, no overflow.
     static int effectiveIntervalMs(int intervalSec);
 
@@ -38,6 +37,7 @@ private:
     void finishProbe(bool reachable);
 
     QString m_host;
+    QString m_program; // copied at construction, like the host
     int m_intervalMs;
     bool m_busy = false;
     QTimer *m_timer = nullptr;
