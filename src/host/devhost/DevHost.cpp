@@ -68,6 +68,7 @@ DevHost::~DevHost()
 void DevHost::print(const QString &line)
 {
     m_out << line << Qt::endl;
+    emit printed(line);
 }
 
 bool DevHost::loadPlugins(const QString &directory, QString *error)
@@ -484,6 +485,7 @@ int DevHost::touch(int server, int output, const QPointF &pos)
                   QString::number(pos.x(), 'g', QLocale::FloatingPointShortest),
                   QString::number(pos.y(), 'g', QLocale::FloatingPointShortest),
                   QString::number(output), outputName));
+    emit touched(server, output, pos);
     int reached = 0;
     for (Device *device : show->devicesOfType(touchScreenType)) {
         // By name: the host knows the slot, not the plug-in's class. Direct: the

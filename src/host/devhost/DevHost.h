@@ -73,6 +73,8 @@ public:
     const Script &script() const { return m_script; }
     // Time advances one tick per turn of the event loop, without waiting for the clock.
     void setVirtualTime(bool on) { m_virtualTime = on; }
+    // The graph evaluation interval that start() was given.
+    int tickMs() const { return m_tickMs; }
     bool virtualTime() const { return m_virtualTime; }
     // The run ends (finished()) after this many milliseconds; -1: when the script is done,
     // or never without a script.
@@ -149,6 +151,10 @@ signals:
     void entryRun(int index);
     // Every entry of the script has run, or the run ended before some (once per run).
     void scriptEnded();
+    // A console line, as print() writes it (for a window's log).
+    void printed(const QString &line);
+    // touch() reported a touch on that output (scripted or pushed).
+    void touched(int server, int output, const QPointF &pos);
 
 private:
     bool buildInstances(QString *error);
