@@ -2,9 +2,12 @@
 #include "phidget_channel_inspector.h"
 #include "phidget_channel_picker.h"
 #include "phidget_channels_model.h"
+#include "phidget_controllers.h"
 #include "phidget_device_setup.h"
 
 #include <DevicePluginTraits.h>
+#include <INodeController.h>
+#include <NodeGraph.h>
 #include <Show.h>
 
 #include <QApplication>
@@ -16,6 +19,8 @@
 
 #include <functional>
 #include <limits>
+
+Q_DECLARE_METATYPE(LM_PhidgetChannel)
 
 namespace {
 LM_PhidgetChannel channel(const QString &name, int type, int hubPort = -1, int number = -1)
@@ -140,6 +145,9 @@ private slots:
     void delegateEditors();
     void channelIdsSortingAndCancel();
     void serverSerialAndAddress();
+    void okOnlyWhileValuesAreInRange_data();
+    void okOnlyWhileValuesAreInRange();
+    void deletingAUsedChannelAsks();
     void inspectorAndPicker();
 };
 
@@ -242,11 +250,14 @@ void TestPhidgetUi::channelIdsSortingAndCancel()
         dialog->deleteChannelButton->click();
         dialog->addChannelButton->click();
         QCOMPARE(ids(dialog->channelsTable->model()), QList<int>({3, 9, 10, 12})); // 11 not reused
+        QAbstractItemModel *model = dialog->channelsTable->model();
+        for (int row : {2, 3}) // a new channel has no type yet
+            model->setData(model->index(row, PhidgetChannelsModel::TypeColumn), LM_ENCODER);
         press(dialog);
     });
     QVERIFY(device->showSetupDialog(nullptr));
     const PhidgetChannelMap accepted = device->config().channels;
-    QCOMPARE(accepted.value(10), channel("Channel 11", 0));
+    QCOMPARE(accepted.value(10), channel("Channel 11", LM_ENCODER));
     QCOMPARE(accepted.value(12).name, QStringLiteral("Channel 13"));
 
     onModal<PhidgetDeviceSetup>([](PhidgetDeviceSetup *dialog) {
@@ -317,11 +328,111 @@ void TestPhidgetUi::serverSerialAndAddress()
 
     onModal<PhidgetDeviceSetup>([](PhidgetDeviceSetup *dialog) {
         dialog->serialNumberLineEdit->clear();
-        QTest::keyClicks(dialog->serialNumberLineEdit, "2147483648"); // above the top: kept
+        QTest::keyClicks(dialog->serialNumberLineEdit, "2147483648"); // above the top: no OK
         press(dialog);
     });
-    QVERIFY(local->showSetupDialog(nullptr));
+    QVERIFY(!local->showSetupDialog(nullptr));
     QCOMPARE(local->config().serialNumber, 31);
+}
+
+void TestPhidgetUi::okOnlyWhileValuesAreInRange_data()
+{
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<int>("server"); // index in the combo box; 0 is the producer
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<LM_PhidgetChannel>("channel");
+    QTest::addColumn<QString>("problem"); // empty: OK is enabled
+
+    const LM_PhidgetChannel input = channel("In", LM_DIGITAL_INPUT, 2, 0);
+    QTest::newRow("in range") << "12345" << 0 << "127.0.0.1" << input << "";
+    QTest::newRow("any board, no serial, IPv6 with spaces")
+        << "-1" << 0 << " ::1 " << channel("Out", LM_DIGITAL_OUTPUT) << "";
+    QTest::newRow("serial above the top")
+        << "2147483648" << 0 << "127.0.0.1" << input
+        << "Serial number \"2147483648\": not from 0 to 2147483647 (or -1, any board)";
+    QTest::newRow("serial below -1")
+        << "-2" << 0 << "127.0.0.1" << input
+        << "Serial number \"-2\": not from 0 to 2147483647 (or -1, any board)";
+    QTest::newRow("host name") << "1" << 0 << "board.local" << input
+                               << "IP Address \"board.local\": not an IPv4 or IPv6 address";
+    QTest::newRow("no address") << "1" << 0 << "" << input
+                                << "IP Address \"\": not an IPv4 or IPv6 address";
+    QTest::newRow("media server brings its address") << "1" << 1 << "" << input << "";
+    QTest::newRow("type UNKNOWN")
+        << "1" << 0 << "127.0.0.1" << channel("New", 0)
+        << "Channel \"New\" (id 4): type UNKNOWN; choose DIGITAL_INPUT, DIGITAL_OUTPUT or ENCODER";
+    QTest::newRow("hub port below -1") << "1" << 0 << "127.0.0.1" << channel("In", 5, -2)
+                                       << "Channel \"In\" (id 4): hub port -2 is below -1";
+    QTest::newRow("channel below -1") << "1" << 0 << "127.0.0.1" << channel("In", 5, -1, -7)
+                                      << "Channel \"In\" (id 4): channel -7 is below -1";
+}
+
+void TestPhidgetUi::okOnlyWhileValuesAreInRange()
+{
+    QFETCH(QString, serial);
+    QFETCH(int, server);
+    QFETCH(QString, address);
+    QFETCH(LM_PhidgetChannel, channel);
+    QFETCH(QString, problem);
+    Fixture fixture;
+    fixture.show.addMediaServer(std::make_unique<Screen>(2, "Stage", "127.0.0.2"));
+    PhidgetDevice *device = fixture.addDevice("Rack", {{4, channel}});
+    const PhidgetDeviceConfig before = device->config();
+    PhidgetDeviceSetup dialog(device);
+    QPushButton *ok = dialog.buttonBox->button(QDialogButtonBox::Ok);
+    // Checked as it opens too: the stored serial number (-1) and address are in range.
+    QCOMPARE(ok->isEnabled(), !problem.startsWith("Channel"));
+    dialog.serverComboBox->setCurrentIndex(server);
+    dialog.serialNumberLineEdit->setText(serial);
+    dialog.producerAddressLineEdit->setText(address);
+    QCOMPARE(dialog.problems().join('\n'), problem);
+    QCOMPARE(ok->isEnabled(), problem.isEmpty());
+    QCOMPARE(dialog.problemLabel->text(), problem);
+    QCOMPARE(dialog.apply(), problem.isEmpty());
+    if (!problem.isEmpty())
+        QCOMPARE(device->config().serialNumber, before.serialNumber); // nothing applied
+}
+
+void TestPhidgetUi::deletingAUsedChannelAsks()
+{
+    Fixture fixture;
+    HostCallbacks callbacks;
+    callbacks.currentShow = [&fixture] { return &fixture.show; };
+    DevicePlugin::fillNodeTypeRegistry(fixture.registry, callbacks);
+    PhidgetDevice *rack
+        = fixture.addDevice("Rack", {{3, channel("Door", 5)}, {5, channel("Bell", 5)}});
+    PhidgetDevice *desk = fixture.addDevice("Desk", {{5, channel("Key", 5)}});
+    const auto bind = [&fixture](const QString &name, const Device *device, int channelId) {
+        Node *node
+            = fixture.show.graph().createNode(PhidgetDigitalInputController::s_controllerType);
+        node->setName(name);
+        node->controller()->propertyValues()[0]->setValue(designate(device, channelId, 5));
+    };
+    bind("Front door", rack, 3);
+    bind("", rack, 3);
+    bind("Desk key", desk, 5); // channel 5 of another device
+
+    PhidgetDeviceSetup dialog(rack);
+    QStringList asked;
+    bool answer = false;
+    dialog.setDeleteQuestion([&](const QString &text) {
+        asked << text;
+        return answer;
+    });
+    const auto deleteRow = [&dialog](int row) {
+        dialog.channelsTable->setCurrentIndex(dialog.channelsTable->model()->index(row, 0));
+        dialog.deleteChannelButton->click();
+        return ids(dialog.channelsTable->model());
+    };
+    QCOMPARE(deleteRow(0), QList<int>({3, 5})); // answered no
+    QCOMPARE(asked,
+        QStringList {"The channel \"Door\" (id 3) is used by \"Front door\" (node 1), node 2. "
+                     "Delete it? Those nodes then do nothing until they are given another "
+                     "channel."});
+    answer = true;
+    QCOMPARE(deleteRow(0), QList<int>({5}));
+    QCOMPARE(deleteRow(0), QList<int>()); // no node of this device uses it: not asked
+    QCOMPARE(asked.size(), 2);
 }
 
 void TestPhidgetUi::inspectorAndPicker()
