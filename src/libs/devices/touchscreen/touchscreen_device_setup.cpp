@@ -5,6 +5,7 @@
 #include <Screen.h>
 
 #include <QIcon>
+#include <QPushButton>
 #include <QVariantList>
 
 TouchScreenDeviceSetup::TouchScreenDeviceSetup(TouchScreenDevice *device, QWidget *parent)
@@ -12,6 +13,12 @@ TouchScreenDeviceSetup::TouchScreenDeviceSetup(TouchScreenDevice *device, QWidge
     , m_device(device)
 {
     setupUi(this);
+    // Without a listed output there is nothing to choose: OK would change nothing.
+    QPushButton *ok = buttonBox->button(QDialogButtonBox::Ok);
+    const auto updateOk
+        = [this, ok] { ok->setEnabled(outputComboBox->currentData(Qt::UserRole).isValid()); };
+    connect(outputComboBox, &QComboBox::currentIndexChanged, this, updateOk);
+    updateOk();
 }
 
 void TouchScreenDeviceSetup::fillOutputList()

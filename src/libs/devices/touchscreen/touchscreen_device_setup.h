@@ -8,7 +8,8 @@ class TouchScreenDevice;
 
 // Chooses the output window that a touch screen device watches: one item per output
 // of kind 0 of every media server, "server/output", with the pair of ids as its data.
-// Lives for one showSetupDialog call, on the GUI thread; it does not own the device.
+// OK is enabled while an output is chosen. Lives for one showSetupDialog call, on the
+// GUI thread; it does not own the device.
 class TouchScreenDeviceSetup : public QDialog, public Ui::TouchScreenDeviceSetup
 {
     Q_OBJECT
