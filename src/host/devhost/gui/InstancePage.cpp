@@ -8,6 +8,7 @@
 #include "NodeTableModel.h"
 #include "PropertyEditor.h"
 #include "Show.h"
+#include "ShowEditor.h"
 #include "ui_InstancePage.h"
 
 #include <QHeaderView>
@@ -37,6 +38,27 @@ InstancePage::InstancePage(
         m_ui->devicesLayout->insertWidget(m_ui->devicesLayout->count() - 1, card);
         m_cards.append(card);
     }
+    // Direct: the editor runs on this thread, and the old card's device is gone already.
+    connect(&editor, &ShowEditor::deviceReplaced, this,
+        [this, &editor, &registry](Show *replacedOn, Device *device) {
+            if (replacedOn != m_show)
+                return;
+            const QString name = QStringLiteral("device_%1_%2")
+                                     .arg(device->typeName())
+                                     .arg(device->deviceNumber());
+            for (qsizetype i = 0; i < m_cards.size(); ++i) {
+                DeviceCard *old = m_cards[i];
+                if (old->objectName() != name)
+                    continue;
+                DeviceFactoryInterface *factory = registry.deviceFactory(device->typeName());
+                auto *card = new DeviceCard(editor, *m_show, *device,
+                    factory ? factory->deviceIcon() : QIcon(), m_ui->devicesContents);
+                m_ui->devicesLayout->replaceWidget(old, card);
+                m_cards[i] = card;
+                delete old;
+                return;
+            }
+        });
     if (devices.isEmpty()) {
         auto *none = new QLabel(tr("This show has no devices."), m_ui->devicesContents);
         none->setEnabled(false);

@@ -2,6 +2,7 @@
 
 #include "DevHost.h"
 #include "Device.h"
+#include "DeviceFactoryInterface.h"
 #include "INodeController.h"
 #include "NodeData.h"
 #include "NodeGraph.h"
@@ -17,6 +18,36 @@ namespace {
 
 // The editor of the window on screen; the plug-ins' callbacks ask it.
 QPointer<ShowEditor> s_active;
+
+QString xmlOf(Device &device)
+{
+    QString xml;
+    {
+        XmlWriter writer(&xml);
+        device.writeXml(writer);
+    }
+    return xml;
+}
+
+// Whether the value designates that device, as its stored form says ("deviceType",
+// "deviceId"): the host knows no plug-in's data types.
+bool designates(const ANodeData &value, const QString &type, int number)
+{
+    QString xml;
+    {
+        XmlWriter writer(&xml);
+        writer.startElement(QStringLiteral("value"));
+        value.serialize(writer);
+        writer.endElement(QStringLiteral("value"));
+    }
+    QDomDocument document;
+    if (!document.setContent(xml))
+        return false;
+    const QDomElement e = document.documentElement();
+    bool ok = false;
+    const int id = e.attribute(QStringLiteral("deviceId")).toInt(&ok);
+    return ok && id == number && e.attribute(QStringLiteral("deviceType")) == type;
+}
 
 } // namespace
 
@@ -86,11 +117,7 @@ bool ShowEditor::setupDevice(Show *show, Device *device, QWidget *parent)
     if (edited != device)
         return false;
 
-    QString xml;
-    {
-        XmlWriter writer(&xml);
-        device->writeXml(writer);
-    }
+    const QString xml = xmlOf(*device);
     QDomDocument document;
     const bool readable = document.setContent(xml);
     if (!readable && LMLog::modeContains(LOG::WARNING)) {
@@ -103,7 +130,9 @@ bool ShowEditor::setupDevice(Show *show, Device *device, QWidget *parent)
         if (!target)
             continue;
         if (target != device && readable)
-            target->readDom(document.documentElement());
+            target = copyConfiguration(*copy, target, document.documentElement(), xml);
+        if (!target)
+            continue;
         // Started as DevHost::start starts it.
         if (m_running && (copy->isMaster() || !target->isActiveOnMasterOnly()))
             target->init();
@@ -111,6 +140,55 @@ bool ShowEditor::setupDevice(Show *show, Device *device, QWidget *parent)
     setModified(true);
     emit deviceChanged(type, number);
     return true;
+}
+
+Device *ShowEditor::copyConfiguration(
+    Show &copy, Device *target, const QDomElement &element, const QString &xml)
+{
+    target->readDom(element);
+    if (xmlOf(*target) == xml)
+        return target;
+    // readDom may merge into what the device holds, as a show file is loaded (the Phidget
+    // device keeps the channels that the element does not name): a copy that still
+    // differs is replaced by a device that starts fresh and reads the same element.
+    const QString type = target->typeName();
+    const int number = target->deviceNumber();
+    DeviceFactoryInterface *factory = m_host.registry().deviceFactory(type);
+    Device *fresh = factory ? factory->createDevice(copy.isMaster()) : nullptr;
+    if (fresh)
+        fresh->readDom(element);
+    if (!fresh || fresh->typeName() != type || fresh->deviceNumber() != number
+        || xmlOf(*fresh) != xml) {
+        delete fresh;
+        if (LMLog::modeContains(LOG::WARNING)) {
+            qCWarning(LMLog::s_lmLogCat).noquote()
+                << "[DEVHOST] device" << type << number << "on" << copy.instanceName()
+                << "does not take the edited configuration; it keeps what it read of it";
+        }
+        return target;
+    }
+    copy.removeDevice(type, number);
+    QString reason;
+    if (!copy.addDevice(fresh, &reason)) {
+        // Not expected: the number was just freed.
+        if (LMLog::modeContains(LOG::WARNING))
+            qCWarning(LMLog::s_lmLogCat).noquote() << "[DEVHOST]" << reason;
+        return nullptr;
+    }
+    // The controllers followed the deleted device: they look the device up again, as
+    // they do when a show is loaded.
+    for (Node *node : copy.graph().nodes()) {
+        INodeController *controller = node->controller();
+        if (!controller)
+            continue;
+        const auto &properties = controller->propertyValues();
+        for (size_t i = 0; i < properties.size(); ++i) {
+            if (properties[i] && designates(*properties[i], type, number))
+                controller->onPropertyChanged(int(i));
+        }
+    }
+    emit deviceReplaced(&copy, fresh);
+    return fresh;
 }
 
 bool ShowEditor::setProperty(int nodeId, int index, const ANodeData &value)

@@ -8,6 +8,7 @@
 class ANodeData;
 class DevHost;
 class Device;
+class QDomElement;
 
 // What the window changes in a running show. A change made on one instance's copy
 // reaches the same device or node on every copy, as the application distributes an
@@ -41,6 +42,7 @@ public:
 
     // Runs the device's setup dialog; when accepted, the device's configuration goes to
     // its copies on the other instances and each copy that was running is started again.
+    // Every copy ends with the configuration the dialog left, deletions included.
     bool setupDevice(Show *show, Device *device, QWidget *parent);
     // Copies the value into property `index` of node `nodeId` on every instance and
     // announces it to each controller. False when the node, the index or the kind of
@@ -52,10 +54,18 @@ public:
 
 signals:
     void deviceChanged(const QString &typeName, int number);
+    // The copy of a device on `show` is a new object now (its old one is deleted): views
+    // that held the old one take this one.
+    void deviceReplaced(Show *show, Device *device);
     void propertyChanged(int nodeId, int index);
     void modifiedChanged(bool modified);
 
 private:
+    // Gives the copy `target` on `copy` the configuration that `element` (the edited
+    // device's `xml`) holds; returns the device that holds it afterwards.
+    Device *copyConfiguration(
+        Show &copy, Device *target, const QDomElement &element, const QString &xml);
+
     DevHost &m_host;
     QPointer<Show> m_editedShow;
     QPointer<QWidget> m_mainWindow;
