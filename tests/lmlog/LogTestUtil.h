@@ -68,3 +68,35 @@ inline LogLine parseLogLine(const QString &text)
     parsed.message = match.captured(6);
     return parsed;
 }
+
+#ifdef Q_OS_WIN
+#include <QDir>
+
+#include <qt_windows.h>
+
+// Holds a file open as a log viewer on Windows does: others may read and
+// write it, but while it is held nobody can delete or rename it.
+class HeldOpen
+{
+public:
+    explicit HeldOpen(const QString &path)
+        : m_handle(::CreateFileW(QDir::toNativeSeparators(path).toStdWString().c_str(),
+            GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+            FILE_ATTRIBUTE_NORMAL, nullptr))
+    { }
+    HeldOpen(const HeldOpen &) = delete;
+    HeldOpen &operator=(const HeldOpen &) = delete;
+    ~HeldOpen() { release(); }
+
+    bool isHeld() const { return m_handle != INVALID_HANDLE_VALUE; }
+    void release()
+    {
+        if (isHeld())
+            ::CloseHandle(m_handle);
+        m_handle = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE m_handle;
+};
+#endif

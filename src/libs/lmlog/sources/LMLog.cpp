@@ -1,5 +1,7 @@
 #include "LMLog.h"
 
+#include "LMLogLink.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -13,12 +15,6 @@
 #include <limits>
 #include <optional>
 #include <string>
-
-#ifdef Q_OS_WIN
-#include <qt_windows.h>
-#else
-#include <unistd.h>
-#endif
 
 QLoggingCategory LMLog::s_lmLogCat("lm.default", QtDebugMsg);
 LogTypeManager LMLog::s_typeManager;
@@ -243,23 +239,6 @@ struct ThreadLine
 };
 thread_local ThreadLine t_line;
 
-// Link creation and removal touch the link itself, never its target.
-void replaceSymlink(const QString &linkPath, const QString &target)
-{
-#ifdef Q_OS_WIN
-    QFile::remove(linkPath);
-    ::CreateSymbolicLinkW(reinterpret_cast<const wchar_t *>(linkPath.utf16()),
-        reinterpret_cast<const wchar_t *>(target.utf16()),
-        SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
-#else
-    ::unlink(QFile::encodeName(linkPath).constData());
-    // The log works without its link, so a failure is left alone.
-    const int failed
-        = ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(linkPath).constData());
-    Q_UNUSED(failed);
-#endif
-}
-
 // Shifts the generations up by one; each step ignores failure. True when the
 // current file itself was renamed away.
 bool rotateLogFile(const QString &name)
@@ -397,7 +376,7 @@ void LMLog::linkLastLog()
     if (QFileInfo(linkPath).absoluteFilePath() == info.absoluteFilePath())
         return;
     // The link sits beside the file, so the bare file name always reaches it.
-    replaceSymlink(linkPath, name);
+    lmlogfs::replaceLink(linkPath, name);
 }
 
 void LMLog::qtLogHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
