@@ -6,9 +6,49 @@
 #include "NodeGraph.h"
 #include "testplugin/TestPlugin.h"
 
+#include <QDir>
 #include <QJsonObject>
 #include <QPluginLoader>
 #include <QTest>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace {
+
+#ifdef Q_OS_WIN
+// The names that a loaded DLL exports, read from its export directory; an export without a
+// name counts as "#ordinal".
+QStringList exportedNames(const QString &file)
+{
+    const HMODULE module = ::GetModuleHandleW(
+        reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(file).utf16()));
+    if (!module)
+        return {QStringLiteral("(not loaded)")};
+    const auto *base = reinterpret_cast<const unsigned char *>(module);
+    const auto *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
+    const auto *nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY &directory
+        = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    if (directory.VirtualAddress == 0)
+        return {};
+    const auto *exports
+        = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY *>(base + directory.VirtualAddress);
+    const auto *names = reinterpret_cast<const DWORD *>(base + exports->AddressOfNames);
+    QStringList result;
+    for (DWORD i = 0; i < exports->NumberOfNames; ++i)
+        result.append(QString::fromLatin1(reinterpret_cast<const char *>(base + names[i])));
+    for (DWORD i = exports->NumberOfNames; i < exports->NumberOfFunctions; ++i)
+        result.append(QStringLiteral("#%1").arg(exports->Base + i));
+    result.sort();
+    return result;
+}
+#endif
+
+} // namespace
 
 class TestPluginEntry : public QObject
 {
@@ -47,6 +87,28 @@ private slots:
         QVERIFY(!instance->qt_metacast("SomethingElse"));
         QCOMPARE(QString::fromLatin1(instance->metaObject()->className()),
             QStringLiteral("PluginInterface"));
+    }
+
+    // The plug-in's PluginInterface, identifiers and static libraries stay its own: exported,
+    // they would bind to the host's or another plug-in's copies.
+    void exportsOnlyTheQtEntryPoints()
+    {
+        QVERIFY2(m_loader.load(), qPrintable(m_loader.errorString()));
+        const QString file = QStringLiteral(LM_TEST_PLUGIN_FILE);
+#ifdef Q_OS_WIN
+        QCOMPARE(exportedNames(file),
+            QStringList({QStringLiteral("qt_plugin_instance"),
+                QStringLiteral("qt_plugin_query_metadata_v2")}));
+#else
+        void *library = dlopen(QFile::encodeName(file).constData(), RTLD_NOW | RTLD_NOLOAD);
+        QVERIFY(library);
+        QVERIFY(dlsym(library, "qt_plugin_instance"));
+        QVERIFY(dlsym(library, "qt_plugin_query_metadata_v2"));
+        // Defined in the plug-in alone (no library it needs has one).
+        QVERIFY(!dlsym(library, "_ZN15PluginInterface16staticMetaObjectE"));
+        QVERIFY(!dlsym(library, "_ZN10TestDevice16staticMetaObjectE"));
+        dlclose(library);
+#endif
     }
 
     void factoryAnswers()
