@@ -7,7 +7,12 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 
+// The platform's own address family values (AF_INET6 is 23 on Windows, 10 on Linux).
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <sys/socket.h>
+#endif
 
 namespace {
 const QStringList kNet {"PhidgetNet_startServer", "PhidgetNet_stopServer", "PhidgetNet_addServer",

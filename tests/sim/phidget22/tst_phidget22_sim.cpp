@@ -5,7 +5,12 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+// The platform's own address family values (AF_INET6 is 23 on Windows, 10 on Linux).
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <sys/socket.h>
+#endif
 
 #include <atomic>
 #include <chrono>
