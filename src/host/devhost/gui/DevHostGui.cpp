@@ -170,7 +170,6 @@ void prepareHost(DevHost &host)
 Session::Session(DevHost &host, const Options &options, const QString &savePath, QTextStream &out)
     : m_host(host)
     , m_options(options)
-    , m_savePath(savePath)
     , m_out(out)
     , m_window(std::make_unique<DevHostWindow>(host))
 {
@@ -292,11 +291,12 @@ void Session::saveShot(QWidget *widget, const QString &name)
 
 bool Session::finish(QString *error)
 {
-    if (m_savePath.isEmpty())
+    // Not after File > Open: the --save file was meant for the show given at the start.
+    if (!m_window->savesOnExit() || m_window->savePath().isEmpty())
         return true;
-    if (!m_window->saveTo(m_savePath, error))
+    if (!m_window->saveTo(m_window->savePath(), error))
         return false;
-    m_out << "saved " << m_savePath << Qt::endl;
+    m_out << "saved " << m_window->savePath() << Qt::endl;
     return true;
 }
 

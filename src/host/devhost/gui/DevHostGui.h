@@ -68,7 +68,6 @@ private:
 
     DevHost &m_host;
     Options m_options;
-    QString m_savePath;
     QTextStream &m_out;
     std::unique_ptr<DevHostWindow> m_window;
 };

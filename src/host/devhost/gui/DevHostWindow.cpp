@@ -3,11 +3,15 @@
 #include "BoardPanel.h"
 #include "DevHost.h"
 #include "InstancePage.h"
+#include "LogPanel.h"
+#include "NodeEdits.h"
 #include "NodeGraph.h"
 #include "ScriptPanel.h"
 #include "Show.h"
 #include "ShowEditor.h"
+#include "ShowFile.h"
 #include "TouchCanvas.h"
+#include "TouchZones.h"
 #include "ui_DevHostWindow.h"
 
 #include <QCloseEvent>
@@ -17,41 +21,45 @@
 #include <QLocale>
 #include <QMessageBox>
 
+namespace {
+
+const QString showFilter = QStringLiteral("Show files (*.xml);;All files (*)");
+
+} // namespace
+
 DevHostWindow::DevHostWindow(DevHost &host, QWidget *parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::DevHostWindow>())
     , m_host(host)
     , m_editor(new ShowEditor(host, this))
+    , m_nodeEdits(new NodeEdits(*m_editor, this))
+    , m_zones(std::make_unique<TouchZones>())
 {
     m_ui->setupUi(this);
-    const QString showName = host.showFile().showName();
-    setWindowTitle(
-        showName.isEmpty() ? tr("lm_devhost[*]") : tr("%1 - lm_devhost[*]").arg(showName));
     m_editor->setMainWindow(this);
     m_editor->setActive();
 
-    for (const std::unique_ptr<Show> &show : host.instances()) {
-        auto *page = new InstancePage(*m_editor, *show, host.registry(), m_ui->instanceTabs);
-        m_ui->instanceTabs->addTab(page, show->instanceName());
-        m_pages.append(page);
-    }
     connect(m_ui->instanceTabs, &QTabWidget::currentChanged, this, [this](int index) {
         if (index >= 0 && index < m_pages.size())
             m_editor->setEditedShow(m_pages[index]->show());
     });
-    if (!m_pages.isEmpty())
-        m_editor->setEditedShow(m_pages.first()->show());
 
-    buildWorld();
-
-    auto *scriptDock = new QDockWidget(tr("Script"), this);
-    scriptDock->setObjectName(QStringLiteral("scriptDock"));
-    scriptDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    m_scriptPanel = new ScriptPanel(host, scriptDock);
-    scriptDock->setWidget(m_scriptPanel);
-    addDockWidget(Qt::RightDockWidgetArea, scriptDock);
+    m_scriptDock = new QDockWidget(tr("Script"), this);
+    m_scriptDock->setObjectName(QStringLiteral("scriptDock"));
+    m_scriptDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    addDockWidget(Qt::RightDockWidgetArea, m_scriptDock);
     // Beside the nodes, not at their expense.
-    resizeDocks({scriptDock}, {300}, Qt::Horizontal);
+    resizeDocks({m_scriptDock}, {300}, Qt::Horizontal);
+
+    auto *logDock = new QDockWidget(tr("Log"), this);
+    logDock->setObjectName(QStringLiteral("logDock"));
+    logDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    m_logPanel = new LogPanel(host, logDock);
+    logDock->setWidget(m_logPanel);
+    addDockWidget(Qt::BottomDockWidgetArea, logDock);
+    // Right of the simulated world, whose canvases and boards keep their width.
+    splitDockWidget(m_ui->worldDock, logDock, Qt::Horizontal);
+
     // Direct: the host runs on this thread.
     connect(&host, &DevHost::scriptEnded, this, [this] {
         m_ui->mainStatusBar->showMessage(
@@ -59,19 +67,84 @@ DevHostWindow::DevHostWindow(DevHost &host, QWidget *parent)
                 .arg(m_host.expectationSummary().isEmpty() ? tr("no expectations")
                                                            : m_host.expectationSummary()));
     });
+    // Scripted touches and clicks alike, once the host has reported them.
+    connect(&host, &DevHost::touched, this, [this](int server, int output, const QPointF &pos) {
+        for (TouchCanvas *canvas : std::as_const(m_canvases)) {
+            if (canvas->server() == server && canvas->output() == output)
+                canvas->showTouch(pos);
+        }
+    });
 
     connect(m_editor, &ShowEditor::modifiedChanged, this, &QWidget::setWindowModified);
     connect(m_editor, &ShowEditor::deviceChanged, this, [this](const QString &type, int number) {
         m_ui->mainStatusBar->showMessage(
             tr("%1 #%2 set up on every instance").arg(type).arg(number), 5000);
+        // A touch screen device may watch another output now.
+        m_zones->forget();
+        refreshZones();
     });
+    connect(m_nodeEdits, &NodeEdits::inputChanged, this, &DevHostWindow::refreshZones);
+    connect(m_nodeEdits, &NodeEdits::nodeRenamed, this, &DevHostWindow::refreshZones);
+    connect(m_ui->actionOpen, &QAction::triggered, this, &DevHostWindow::onOpen);
+    connect(m_ui->actionReload, &QAction::triggered, this, &DevHostWindow::onReload);
     connect(m_ui->actionSave, &QAction::triggered, this, &DevHostWindow::onSave);
     connect(m_ui->actionSaveAs, &QAction::triggered, this, &DevHostWindow::onSaveAs);
     connect(m_ui->actionQuit, &QAction::triggered, this, &QWidget::close);
-    m_ui->mainStatusBar->showMessage(tr("%n instance(s) running", nullptr, int(m_pages.size())));
+
+    buildContents();
 }
 
 DevHostWindow::~DevHostWindow() = default;
+
+void DevHostWindow::buildContents()
+{
+    const QString showName = m_host.showFile().showName();
+    setWindowTitle(
+        showName.isEmpty() ? tr("lm_devhost[*]") : tr("%1 - lm_devhost[*]").arg(showName));
+    for (const std::unique_ptr<Show> &show : m_host.instances()) {
+        auto *page = new InstancePage(
+            *m_editor, *m_nodeEdits, *show, m_host.registry(), m_ui->instanceTabs);
+        m_ui->instanceTabs->addTab(page, show->instanceName());
+        m_pages.append(page);
+    }
+    if (!m_pages.isEmpty())
+        m_editor->setEditedShow(m_pages.first()->show());
+
+    buildWorld();
+    m_scriptPanel = new ScriptPanel(m_host, m_scriptDock);
+    m_scriptDock->setWidget(m_scriptPanel);
+
+    // The lamps and zones follow the show once per tick; every instance ticks together.
+    if (!m_host.instances().empty()) {
+        connect(&m_host.instances().front()->graph(), &NodeGraph::evaluated, this, [this] {
+            for (BoardPanel *panel : std::as_const(m_boards))
+                panel->refreshOutputs();
+            refreshZones();
+        });
+    }
+    refreshZones();
+    m_ui->actionReload->setEnabled(!m_host.showPath().isEmpty());
+    m_ui->mainStatusBar->showMessage(tr("%n instance(s) running", nullptr, int(m_pages.size())));
+}
+
+void DevHostWindow::clearContents()
+{
+    // Before the shows they show go away.
+    while (m_ui->instanceTabs->count() > 0) {
+        QWidget *page = m_ui->instanceTabs->widget(0);
+        m_ui->instanceTabs->removeTab(0);
+        delete page;
+    }
+    m_pages.clear();
+    qDeleteAll(m_canvases);
+    m_canvases.clear();
+    qDeleteAll(m_boards);
+    m_boards.clear();
+    m_ui->worldEmptyLabel->show();
+    delete m_scriptPanel;
+    m_scriptPanel = nullptr;
+    m_zones->forget();
+}
 
 InstancePage *DevHostWindow::page(const QString &instanceName) const
 {
@@ -132,12 +205,15 @@ void DevHostWindow::buildWorld()
         addWorldWidget(panel);
         m_boards.append(panel);
     }
-    // The lamps follow the boards once per tick; every instance ticks together.
-    if (!m_boards.isEmpty() && !m_host.instances().empty()) {
-        connect(&m_host.instances().front()->graph(), &NodeGraph::evaluated, this, [this] {
-            for (BoardPanel *panel : std::as_const(m_boards))
-                panel->refreshOutputs();
-        });
+}
+
+void DevHostWindow::refreshZones()
+{
+    for (TouchCanvas *canvas : std::as_const(m_canvases)) {
+        // The copy of the instance whose device the touch reaches first.
+        const Show *show = m_host.mediaServerInstance(canvas->server());
+        canvas->setZones(show ? m_zones->zonesOf(*show, canvas->server(), canvas->output())
+                              : QList<TouchCanvas::Zone>());
     }
 }
 
@@ -165,6 +241,89 @@ bool DevHostWindow::saveTo(const QString &path, QString *error)
     return true;
 }
 
+bool DevHostWindow::openShow(const QString &path, QString *error)
+{
+    QString problem;
+    // Read before anything is torn down: a file that is no show leaves the run alone.
+    ShowFile probe;
+    if (!probe.load(path, &problem)) {
+        if (error)
+            *error = problem;
+        return false;
+    }
+    const QString previous = m_host.showPath();
+    clearContents();
+    const bool loaded = m_host.loadShow(path, &problem);
+    if (!loaded && !previous.isEmpty()) {
+        // Built from a file that read well but did not make a show: the previous one again.
+        QString again;
+        if (!m_host.loadShow(previous, &again)) {
+            problem
+                += tr("; the previous show %1 did not load again either: %2").arg(previous, again);
+        }
+    }
+    m_host.print(loaded
+            ? QStringLiteral("show %1: %2 instance(s)").arg(path).arg(m_host.instances().size())
+            : QStringLiteral("show %1 not opened: %2").arg(path, problem));
+    m_host.start(m_host.tickMs());
+    m_editor->setModified(false);
+    buildContents();
+    if (!loaded && error)
+        *error = problem;
+    return loaded;
+}
+
+QString DevHostWindow::dialogDirectory() const
+{
+    if (!m_host.showPath().isEmpty())
+        return QFileInfo(m_host.showPath()).absolutePath();
+    if (!m_savePath.isEmpty())
+        return QFileInfo(m_savePath).absolutePath();
+    return QString();
+}
+
+bool DevHostWindow::maySetShowAside()
+{
+    if (!m_editor->isModified())
+        return true;
+    const QMessageBox::StandardButton answer = QMessageBox::question(this,
+        windowTitle().remove(QStringLiteral("[*]")), tr("The show has unsaved changes."),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    return answer == QMessageBox::Discard || (answer == QMessageBox::Save && onSave());
+}
+
+void DevHostWindow::onOpen()
+{
+    if (!maySetShowAside())
+        return;
+    const QString path
+        = QFileDialog::getOpenFileName(this, tr("Open show"), dialogDirectory(), showFilter);
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!openShow(path, &error)) {
+        QMessageBox::warning(this, tr("Open"), error);
+        return;
+    }
+    // Save writes the opened show where the user says, not over the --save file.
+    m_savePath.clear();
+    m_savesOnExit = false;
+    m_ui->mainStatusBar->showMessage(tr("Opened %1").arg(path), 5000);
+}
+
+void DevHostWindow::onReload()
+{
+    const QString path = m_host.showPath();
+    if (path.isEmpty() || !maySetShowAside())
+        return;
+    QString error;
+    if (!openShow(path, &error)) {
+        QMessageBox::warning(this, tr("Reload"), error);
+        return;
+    }
+    m_ui->mainStatusBar->showMessage(tr("Reloaded %1").arg(path), 5000);
+}
+
 bool DevHostWindow::onSave()
 {
     if (m_savePath.isEmpty())
@@ -179,11 +338,8 @@ bool DevHostWindow::onSave()
 bool DevHostWindow::onSaveAs()
 {
     // Where the show was saved last, or beside the show that was loaded.
-    QString start = m_savePath;
-    if (start.isEmpty() && !m_host.showPath().isEmpty())
-        start = QFileInfo(m_host.showPath()).absolutePath();
-    const QString path = QFileDialog::getSaveFileName(
-        this, tr("Save show"), start, tr("Show files (*.xml);;All files (*)"));
+    const QString start = m_savePath.isEmpty() ? dialogDirectory() : m_savePath;
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save show"), start, showFilter);
     if (path.isEmpty())
         return false;
     m_savePath = path;
@@ -192,15 +348,8 @@ bool DevHostWindow::onSaveAs()
 
 void DevHostWindow::closeEvent(QCloseEvent *event)
 {
-    if (m_savesOnExit || !m_editor->isModified()) {
+    if (m_savesOnExit || maySetShowAside())
         event->accept();
-        return;
-    }
-    const QMessageBox::StandardButton answer
-        = QMessageBox::question(this, tr("Quit"), tr("The show has unsaved changes."),
-            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
-    if (answer == QMessageBox::Cancel || (answer == QMessageBox::Save && !onSave()))
-        event->ignore();
     else
-        event->accept();
+        event->ignore();
 }

@@ -1,9 +1,11 @@
 #include "InstancePage.h"
 
+#include "ConnectionsView.h"
 #include "Device.h"
 #include "DeviceCard.h"
 #include "DeviceFactoryInterface.h"
 #include "HostRegistry.h"
+#include "NodeEdits.h"
 #include "NodeGraph.h"
 #include "NodeTableModel.h"
 #include "PropertyEditor.h"
@@ -15,7 +17,7 @@
 #include <QSortFilterProxyModel>
 
 InstancePage::InstancePage(
-    ShowEditor &editor, Show &show, const HostRegistry &registry, QWidget *parent)
+    ShowEditor &editor, NodeEdits &edits, Show &show, const HostRegistry &registry, QWidget *parent)
     : QWidget(parent)
     , m_ui(std::make_unique<Ui::InstancePage>())
     , m_show(&show)
@@ -72,14 +74,29 @@ InstancePage::InstancePage(
     m_ui->nodesView->sortByColumn(NodeTableModel::IdColumn, Qt::AscendingOrder);
     m_ui->nodesView->horizontalHeader()->setSectionResizeMode(
         NodeTableModel::IdColumn, QHeaderView::ResizeToContents);
-    m_ui->nodesView->setColumnWidth(NodeTableModel::NameColumn, 160);
+    m_ui->nodesView->setColumnWidth(NodeTableModel::NameColumn, 120);
     m_ui->nodesView->setColumnWidth(NodeTableModel::TypeColumn, 150);
-    m_ui->nodesView->setColumnWidth(NodeTableModel::OutputsColumn, 260);
+    m_ui->nodesView->setColumnWidth(NodeTableModel::InputsColumn, 220);
+    m_ui->nodesView->setColumnWidth(NodeTableModel::OutputsColumn, 220);
+    // A rename shows at once, not at the next tick.
+    connect(&edits, &NodeEdits::nodeRenamed, m_model, &NodeTableModel::refresh);
 
-    m_properties = new PropertyEditor(editor, show, m_ui->propertiesArea);
+    m_properties = new PropertyEditor(editor, edits, show, m_ui->propertiesArea);
     m_ui->propertiesArea->setWidget(m_properties);
     connect(m_ui->nodesView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         &InstancePage::onCurrentRowChanged);
+
+    m_connections = new ConnectionsView(show, m_ui->connectionsGroup);
+    m_ui->connectionsGroupLayout->addWidget(m_connections);
+    connect(&edits, &NodeEdits::nodeRenamed, m_connections, &ConnectionsView::reload);
+    // A double click on a connection selects the node it feeds.
+    connect(m_connections, &QTreeWidget::itemDoubleClicked, this,
+        [this](QTreeWidgetItem *item, int column) {
+            selectNode(item->data(ConnectionsView::FromColumn,
+                               column == ConnectionsView::FromColumn ? ConnectionsView::FromNodeRole
+                                                                     : ConnectionsView::ToNodeRole)
+                           .toInt());
+        });
 
     m_ui->horizontalSplitter->setStretchFactor(0, 1);
     m_ui->horizontalSplitter->setStretchFactor(1, 2);

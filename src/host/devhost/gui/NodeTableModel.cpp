@@ -5,6 +5,7 @@
 #include "NodeGraph.h"
 #include "NodeTypeRegistry.h"
 #include "Show.h"
+#include "TouchZones.h"
 
 NodeTableModel::NodeTableModel(Show &show, const NodeTypeRegistry &registry, QObject *parent)
     : QAbstractTableModel(parent)
@@ -21,6 +22,7 @@ NodeTableModel::NodeTableModel(Show &show, const NodeTypeRegistry &registry, QOb
             : node->controllerType().toString(QUuid::WithoutBraces);
         if (node->controller())
             row.fired = QList<int>(int(node->controller()->outputTriggers().size()), 0);
+        row.inputs = inputsText(row.nodeId);
         row.outputs = outputsText(row.nodeId);
         m_rowOfNode.insert(row.nodeId, int(m_rows.size()));
         m_rows.append(row);
@@ -56,6 +58,8 @@ QVariant NodeTableModel::data(const QModelIndex &index, int role) const
         return row.name;
     case TypeColumn:
         return row.type;
+    case InputsColumn:
+        return row.inputs;
     case OutputsColumn:
         return row.outputs;
     case TriggersColumn:
@@ -76,6 +80,8 @@ QVariant NodeTableModel::headerData(int section, Qt::Orientation orientation, in
         return tr("Name");
     case TypeColumn:
         return tr("Type");
+    case InputsColumn:
+        return tr("Inputs");
     case OutputsColumn:
         return tr("Outputs");
     case TriggersColumn:
@@ -88,6 +94,26 @@ QVariant NodeTableModel::headerData(int section, Qt::Orientation orientation, in
 int NodeTableModel::rowOfNode(int nodeId) const
 {
     return m_rowOfNode.value(nodeId, -1);
+}
+
+QString NodeTableModel::inputsText(int nodeId) const
+{
+    Node *node = m_show ? m_show->graph().node(nodeId) : nullptr;
+    INodeController *controller = node ? node->controller() : nullptr;
+    if (!controller)
+        return QString();
+    const InputSlotDescriptors &slotList = controller->inputSlots();
+    QStringList parts;
+    for (size_t i = 0; i < controller->inputValues().size(); ++i) {
+        const QString name
+            = i < slotList.size() ? QString::fromStdString(slotList[i].name) : QString::number(i);
+        // What the node reads: a connected input shows the output that feeds it.
+        const bool connected = m_show->graph().connectionToInput(nodeId, int(i)).has_value();
+        parts.append(QStringLiteral("%1 %2 %3")
+                         .arg(name, connected ? QStringLiteral("←") : QStringLiteral("="),
+                             DevHost::describe(TouchZones::effectiveInput(*node, int(i)))));
+    }
+    return parts.join(QStringLiteral(", "));
 }
 
 QString NodeTableModel::outputsText(int nodeId) const
@@ -123,15 +149,28 @@ QString NodeTableModel::triggersText(const Row &row) const
     return parts.join(QStringLiteral(", "));
 }
 
+bool NodeTableModel::update(int r, int column, const QString &text)
+{
+    Row &row = m_rows[r];
+    QString &cell = column == NameColumn ? row.name
+        : column == InputsColumn         ? row.inputs
+                                         : row.outputs;
+    if (cell == text)
+        return false;
+    cell = text;
+    const QModelIndex at = index(r, column);
+    emit dataChanged(at, at, {Qt::DisplayRole, Qt::ToolTipRole});
+    return true;
+}
+
 void NodeTableModel::refresh()
 {
     for (int r = 0; r < m_rows.size(); ++r) {
-        const QString text = outputsText(m_rows[r].nodeId);
-        if (text == m_rows[r].outputs)
-            continue;
-        m_rows[r].outputs = text;
-        const QModelIndex cell = index(r, OutputsColumn);
-        emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::ToolTipRole});
+        const Node *node = m_show ? m_show->graph().node(m_rows[r].nodeId) : nullptr;
+        if (node)
+            update(r, NameColumn, node->name());
+        update(r, InputsColumn, inputsText(m_rows[r].nodeId));
+        update(r, OutputsColumn, outputsText(m_rows[r].nodeId));
     }
 }
 

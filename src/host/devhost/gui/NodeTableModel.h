@@ -9,13 +9,22 @@
 
 struct NodeTypeRegistry;
 
-// The nodes of one show copy with their output values and the triggers they fired,
-// refreshed after every evaluation of the graph. GUI thread only, like the graph.
+// The nodes of one show copy with their names, the input values they read, their output
+// values and the triggers they fired, refreshed after every evaluation of the graph. GUI thread
+// only, like the graph.
 class NodeTableModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { IdColumn, NameColumn, TypeColumn, OutputsColumn, TriggersColumn, ColumnCount };
+    enum Column {
+        IdColumn,
+        NameColumn,
+        TypeColumn,
+        InputsColumn,
+        OutputsColumn,
+        TriggersColumn,
+        ColumnCount
+    };
     // The node id of a row.
     static constexpr int NodeIdRole = Qt::UserRole;
 
@@ -27,7 +36,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     int rowOfNode(int nodeId) const;
-    // Reads every output again and announces the rows whose text changed.
+    // Reads every name, input and output again and announces the cells whose text changed.
     void refresh();
 
 private:
@@ -36,11 +45,15 @@ private:
         int nodeId = -1;
         QString name;
         QString type;
+        QString inputs;
         QString outputs;
         // Per output trigger: how often it fired.
         QList<int> fired;
     };
+    QString inputsText(int nodeId) const;
     QString outputsText(int nodeId) const;
+    // Sets the cell's text; true when it changed.
+    bool update(int row, int column, const QString &text);
     QString triggersText(const Row &row) const;
     void onTriggerFired(int nodeId, int trigger);
 

@@ -3,18 +3,22 @@
 #include "DevHost.h"
 #include "INodeController.h"
 #include "INodeDataWidget.h"
+#include "NodeEdits.h"
 #include "NodeGraph.h"
 #include "NodeTypeRegistry.h"
 #include "Show.h"
 #include "ShowEditor.h"
+#include "TouchZones.h"
+#include "ValueWidget.h"
 
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 
-PropertyEditor::PropertyEditor(ShowEditor &editor, Show &show, QWidget *parent)
+PropertyEditor::PropertyEditor(ShowEditor &editor, NodeEdits &edits, Show &show, QWidget *parent)
     : QWidget(parent)
     , m_editor(editor)
+    , m_edits(edits)
     , m_show(&show)
     , m_layout(new QFormLayout(this))
     , m_title(new QLabel(this))
@@ -24,6 +28,11 @@ PropertyEditor::PropertyEditor(ShowEditor &editor, Show &show, QWidget *parent)
     m_layout->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
     // A change made in another instance's tab shows here too.
     connect(&editor, &ShowEditor::propertyChanged, this, &PropertyEditor::reload);
+    connect(&edits, &NodeEdits::inputChanged, this, &PropertyEditor::reloadInput);
+    connect(&edits, &NodeEdits::nodeRenamed, this, [this](int nodeId) {
+        if (nodeId == m_nodeId && !m_loading)
+            showNode(nodeId);
+    });
     showNode(-1);
 }
 
@@ -33,11 +42,18 @@ INodeDataWidget *PropertyEditor::dataWidget(int index) const
                                                        : nullptr;
 }
 
+INodeDataWidget *PropertyEditor::inputWidget(int index) const
+{
+    return index >= 0 && size_t(index) < m_inputs.size() ? m_inputs[size_t(index)].widget.data()
+                                                         : nullptr;
+}
+
 void PropertyEditor::clear()
 {
     while (m_layout->rowCount() > 1)
         m_layout->removeRow(1);
     m_rows.clear();
+    m_inputs.clear();
 }
 
 void PropertyEditor::showNode(int nodeId)
@@ -51,6 +67,13 @@ void PropertyEditor::showNode(int nodeId)
         return;
     }
     m_title->setText(tr("<b>Node %1</b> %2").arg(nodeId).arg(node->name().toHtmlEscaped()));
+    m_name = new QLineEdit(node->name(), this);
+    m_name->setObjectName(QStringLiteral("nodeName"));
+    connect(m_name, &QLineEdit::editingFinished, this, &PropertyEditor::onNameEdited);
+    m_layout->addRow(tr("Name"), m_name);
+    addInputs(*controller);
+    if (!controller->propertySlots().empty())
+        m_layout->addRow(new QLabel(tr("<b>Properties</b>"), this));
     const NodeTypeRegistry &registry = m_show->graph().registry();
     const PropertySlotDescriptors &slotList = controller->propertySlots();
     for (size_t i = 0; i < slotList.size(); ++i) {
@@ -84,6 +107,97 @@ void PropertyEditor::showNode(int nodeId)
     }
     if (slotList.empty())
         m_layout->addRow(new QLabel(tr("This node has no properties."), this));
+}
+
+void PropertyEditor::addInputs(INodeController &controller)
+{
+    const InputSlotDescriptors &slotList = controller.inputSlots();
+    if (slotList.empty())
+        return;
+    m_layout->addRow(new QLabel(tr("<b>Inputs</b>"), this));
+    const NodeGraph &graph = m_show->graph();
+    const NodeTypeRegistry &registry = graph.registry();
+    for (size_t i = 0; i < slotList.size(); ++i) {
+        const int index = int(i);
+        const QString label = QString::fromStdString(slotList[i].name);
+        const ANodeData *value
+            = i < controller.inputValues().size() ? controller.inputValues()[i].get() : nullptr;
+        const auto feed = graph.connectionToInput(m_nodeId, index);
+        Row row;
+        if (value && !feed) {
+            const DataWidgetFactory factory = registry.dataWidgetFactories.value(slotList[i].type);
+            row.widget = factory ? factory(this) : ValueWidget::create(slotList[i].type, this);
+        }
+        if (row.widget) {
+            row.widget->setObjectName(QStringLiteral("input%1").arg(index));
+            m_loading = true;
+            row.widget->setNodeData(*value);
+            m_loading = false;
+            // Direct, as for the properties.
+            connect(row.widget, &INodeDataWidget::valueChanged, this,
+                [this, index](const ANodeData &data, bool) { onInputChanged(index, data); });
+            m_layout->addRow(label, row.widget);
+        } else {
+            QString text;
+            if (feed) {
+                const Node *from = graph.node(feed->fromNode);
+                text = tr("from node %1 %2: %3")
+                           .arg(feed->fromNode)
+                           .arg(from ? QStringLiteral("\"%1\"").arg(from->name()) : QString(),
+                               DevHost::describe(
+                                   TouchZones::effectiveInput(*graph.node(m_nodeId), index)));
+            } else {
+                text = DevHost::describe(value);
+            }
+            row.text = new QLineEdit(text, this);
+            row.text->setObjectName(QStringLiteral("input%1").arg(index));
+            row.text->setReadOnly(true);
+            if (!value && !feed)
+                row.text->setToolTip(tr("The show gives this input no value."));
+            m_layout->addRow(label, row.text);
+        }
+        m_inputs.push_back(row);
+    }
+}
+
+void PropertyEditor::onInputChanged(int index, const ANodeData &value)
+{
+    if (m_loading || m_nodeId < 0)
+        return;
+    m_loading = true;
+    m_edits.setInput(m_nodeId, index, value);
+    m_loading = false;
+}
+
+void PropertyEditor::onNameEdited()
+{
+    if (m_loading || m_nodeId < 0 || !m_name)
+        return;
+    const int nodeId = m_nodeId;
+    const QString name = m_name->text().trimmed();
+    m_loading = true;
+    m_edits.renameNode(nodeId, name);
+    m_loading = false;
+    const Node *node = m_show ? m_show->graph().node(nodeId) : nullptr;
+    if (node) {
+        m_title->setText(tr("<b>Node %1</b> %2").arg(nodeId).arg(node->name().toHtmlEscaped()));
+    }
+}
+
+void PropertyEditor::reloadInput(int nodeId, int index)
+{
+    if (m_loading || nodeId != m_nodeId || index < 0 || size_t(index) >= m_inputs.size())
+        return;
+    Node *node = m_show ? m_show->graph().node(nodeId) : nullptr;
+    INodeController *controller = node ? node->controller() : nullptr;
+    if (!controller || size_t(index) >= controller->inputValues().size())
+        return;
+    const ANodeData *value = controller->inputValues()[size_t(index)].get();
+    if (INodeDataWidget *widget = m_inputs[size_t(index)].widget; widget && value) {
+        m_loading = true;
+        widget->setNodeData(*value);
+        m_loading = false;
+    }
 }
 
 void PropertyEditor::onValueChanged(int index, const ANodeData &value)

@@ -1,11 +1,15 @@
 #include "TouchCanvas.h"
 
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 
 namespace {
 
 constexpr int fadeMs = 1500;
+// The colour of the touch plug-in's nodes.
+const QColor zoneColour(153, 102, 204);
+const QColor touchColour(255, 190, 60);
 
 } // namespace
 
@@ -29,6 +33,29 @@ TouchCanvas::TouchCanvas(
             m_fade.stop();
         update();
     });
+}
+
+void TouchCanvas::setZones(const QList<Zone> &zones)
+{
+    if (zones == m_zones)
+        return;
+    m_zones = zones;
+    update();
+}
+
+void TouchCanvas::showTouch(const QPointF &pos)
+{
+    m_lastTouch = pos;
+    m_sinceTouch.start();
+    m_fade.start();
+    update();
+}
+
+QPointF TouchCanvas::toWidget(const QPointF &pixels) const
+{
+    const QRectF rect = screenRect();
+    return QPointF(rect.left() + pixels.x() / m_pixels.width() * rect.width(),
+        rect.top() + pixels.y() / m_pixels.height() * rect.height());
 }
 
 QSize TouchCanvas::sizeHint() const
@@ -85,19 +112,42 @@ void TouchCanvas::paintEvent(QPaintEvent *)
         painter.drawLine(QPointF(x, rect.top()), QPointF(x, rect.bottom()));
         painter.drawLine(QPointF(rect.left(), y), QPointF(rect.right(), y));
     }
-    if (m_sinceTouch.isValid() && m_sinceTouch.elapsed() <= fadeMs) {
-        const qreal fade = 1.0 - qreal(m_sinceTouch.elapsed()) / fadeMs;
-        const QPointF at(rect.left() + m_lastTouch.x() / m_pixels.width() * rect.width(),
-            rect.top() + m_lastTouch.y() / m_pixels.height() * rect.height());
-        QColor ring(255, 190, 60);
-        ring.setAlphaF(float(fade));
-        painter.setPen(QPen(ring, 2));
+    painter.save();
+    painter.setClipRect(rect);
+    for (const Zone &zone : std::as_const(m_zones)) {
+        const QRectF area = QRectF(toWidget(zone.topLeft), toWidget(zone.bottomRight));
+        const bool crossed = !area.isValid();
+        const bool hit = hasTouch() && zone.contains(m_lastTouch);
+        QColor fill = zoneColour;
+        fill.setAlpha(hit ? 110 : 45);
+        painter.fillRect(area.normalized(), crossed ? QBrush(Qt::NoBrush) : QBrush(fill));
+        painter.setPen(QPen(crossed ? QColor(220, 60, 60) : zoneColour.lighter(130), 1,
+            crossed ? Qt::DashLine : Qt::SolidLine));
         painter.setBrush(Qt::NoBrush);
-        painter.drawEllipse(at, 6 + 10 * (1 - fade), 6 + 10 * (1 - fade));
-        painter.setPen(ring);
-        painter.drawText(rect.adjusted(4, 2, -4, -2), Qt::AlignRight | Qt::AlignBottom,
-            QStringLiteral("%1, %2").arg(qRound(m_lastTouch.x())).arg(qRound(m_lastTouch.y())));
+        painter.drawRect(area.normalized());
+        painter.setPen(crossed ? QColor(220, 60, 60) : zoneColour.lighter(150));
+        painter.drawText(area.normalized().adjusted(3, 1, 0, 0), Qt::AlignLeft | Qt::AlignTop,
+            crossed ? tr("%1 (corners crossed)").arg(zone.name) : zone.name);
     }
+    if (hasTouch()) {
+        const QPointF at = toWidget(m_lastTouch);
+        QColor mark = touchColour;
+        painter.setPen(QPen(mark, 1.5));
+        painter.drawLine(at - QPointF(5, 0), at + QPointF(5, 0));
+        painter.drawLine(at - QPointF(0, 5), at + QPointF(0, 5));
+        if (m_sinceTouch.elapsed() <= fadeMs) {
+            const qreal fade = 1.0 - qreal(m_sinceTouch.elapsed()) / fadeMs;
+            mark.setAlphaF(float(fade));
+            painter.setPen(QPen(mark, 2));
+            painter.drawEllipse(at, 6 + 10 * (1 - fade), 6 + 10 * (1 - fade));
+        }
+        painter.setPen(touchColour);
+        const auto number
+            = [](qreal v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); };
+        painter.drawText(rect.adjusted(4, 2, -4, -2), Qt::AlignRight | Qt::AlignBottom,
+            QStringLiteral("%1, %2").arg(number(m_lastTouch.x()), number(m_lastTouch.y())));
+    }
+    painter.restore();
 }
 
 void TouchCanvas::mousePressEvent(QMouseEvent *event)
@@ -107,9 +157,6 @@ void TouchCanvas::mousePressEvent(QMouseEvent *event)
         QWidget::mousePressEvent(event);
         return;
     }
-    m_lastTouch = pos;
-    m_sinceTouch.start();
-    m_fade.start();
-    update();
+    showTouch(pos);
     emit touched(m_server, m_output, pos);
 }

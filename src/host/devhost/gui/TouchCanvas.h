@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QList>
 #include <QPointF>
+#include <QRectF>
 #include <QSize>
 #include <QTimer>
 #include <QWidget>
@@ -17,6 +19,26 @@ public:
     // The line above the picture that names the output.
     static constexpr int TitleHeight = 18;
 
+    // An "On Touch Zone" node watching this output, with its corners as the node reads them.
+    struct Zone
+    {
+        int nodeId = -1;
+        QString name;
+        QPointF topLeft;
+        QPointF bottomRight;
+        // Both bounds inclusive; a zone whose corners are crossed never hits.
+        bool contains(const QPointF &p) const
+        {
+            return topLeft.x() <= p.x() && p.x() <= bottomRight.x() && topLeft.y() <= p.y()
+                && p.y() <= bottomRight.y();
+        }
+        bool operator==(const Zone &o) const
+        {
+            return nodeId == o.nodeId && name == o.name && topLeft == o.topLeft
+                && bottomRight == o.bottomRight;
+        }
+    };
+
     TouchCanvas(int server, int output, const QString &title, QSize pixels = DefaultPixels,
         QWidget *parent = nullptr);
 
@@ -27,6 +49,15 @@ public:
     QRectF screenRect() const;
     // A widget position in output pixels; false outside the output.
     bool toPixels(const QPointF &widgetPos, QPointF *pixels) const;
+
+    void setZones(const QList<Zone> &zones);
+    const QList<Zone> &zones() const { return m_zones; }
+    // The last touch on this output, from a click or a script; it stays drawn.
+    void showTouch(const QPointF &pos);
+    bool hasTouch() const { return m_sinceTouch.isValid(); }
+    QPointF lastTouch() const { return m_lastTouch; }
+    // A point in output pixels as a widget position.
+    QPointF toWidget(const QPointF &pixels) const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -43,7 +74,8 @@ private:
     int m_output;
     QString m_title;
     QSize m_pixels;
-    // The last touch, drawn while it fades.
+    QList<Zone> m_zones;
+    // The last touch: a mark that stays, and a ring that fades.
     QPointF m_lastTouch;
     QElapsedTimer m_sinceTouch;
     QTimer m_fade;
