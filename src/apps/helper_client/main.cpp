@@ -191,10 +191,11 @@ int runGpus(Options &o, HelperClient &client)
     GpuList list;
     if (const int code = fetchInventory(client, list))
         return code;
+    // Flushed now: under wine the C runtime's stdout is gone by the time static streams die.
     if (o.parser.isSet(o.table))
-        out() << gpuListToTable(list);
+        out() << gpuListToTable(list) << Qt::flush;
     else
-        out() << QJsonDocument(gpuListToJson(list)).toJson(QJsonDocument::Indented);
+        out() << QJsonDocument(gpuListToJson(list)).toJson(QJsonDocument::Indented) << Qt::flush;
     return kExitOk;
 }
 
