@@ -41,7 +41,11 @@ QString HelperProcess::binary(const QString &name)
 
 QString HelperProcess::simLibrary()
 {
+#ifdef Q_OS_WIN
+    return buildDir() + QStringLiteral("/bin/nvapi64.dll");
+#else
     return buildDir() + QStringLiteral("/lib/liblm_nvapi_sim.so");
+#endif
 }
 
 QProcessEnvironment HelperProcess::noDriverEnvironment()
@@ -81,25 +85,77 @@ bool HelperProcess::start(QProcessEnvironment env)
     QDeadlineTimer deadline(kPortRetryMs);
     while (!deadline.hasExpired()) {
         QFile::remove(eventLogPath());
+#ifdef Q_OS_WIN
+        // Readiness is known by an answer here, and a helper left by another run would give
+        // one: start ours only on a free port.
+        if (!QUdpSocket().bind(
+                QHostAddress::LocalHost, kCommandPort, QAbstractSocket::DontShareAddress)) {
+            QThread::msleep(200);
+            continue;
+        }
+#endif
         m_process.start(binary(QStringLiteral("lm_elevated_helper")), {});
         if (!m_process.waitForStarted(5000)) {
             m_error = m_process.errorString();
             return false;
         }
-        QDeadlineTimer bindDeadline(5000);
-        while (!bindDeadline.hasExpired() && m_process.state() == QProcess::Running) {
-            const QStringList lines = events();
-            if (lines.contains(QStringLiteral("Binding to UDP port 3064: 1")))
-                return true;
-            if (lines.contains(QStringLiteral("Binding to UDP port 3064: 0")))
-                break;
-            QThread::msleep(10);
-        }
+        if (waitUntilBound())
+            return true;
         // Port still held by another helper (another test run): try again shortly.
         stop();
         QThread::msleep(200);
     }
     m_error = QStringLiteral("the helper could not bind UDP port 3064");
+    return false;
+}
+
+bool HelperProcess::waitUntilBound()
+{
+#ifdef Q_OS_WIN
+    // The Windows helper logs its binding to the system event log only; it is bound once it
+    // answers. A helper that could not bind never does.
+    QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
+        if (answersProbe(250))
+            return true;
+    }
+#else
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
+        const QStringList lines = events();
+        if (lines.contains(QStringLiteral("Binding to UDP port 3064: 1")))
+            return true;
+        if (lines.contains(QStringLiteral("Binding to UDP port 3064: 0")))
+            break;
+        QThread::msleep(10);
+    }
+#endif
+    return false;
+}
+
+bool HelperProcess::answersProbe(int timeoutMs)
+{
+    // A word the helper does not know: answered "UnknownCmd", without any driver work.
+    const QByteArray answer = QByteArrayLiteral("[FORWARDTO=ready-probe]UnknownCmd");
+    QUdpSocket own;
+    QUdpSocket *replies = &m_replySocket;
+    if (m_replySocket.state() != QAbstractSocket::BoundState) {
+        // The client tests leave the reply port to the client: hold it only while probing.
+        if (!own.bind(QHostAddress::LocalHost, kReplyPort)) {
+            QThread::msleep(50);
+            return false;
+        }
+        replies = &own;
+    }
+    send(QByteArrayLiteral("[SOURCE=ready-probe]areYouReady\n"));
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        if (replies->hasPendingDatagrams()
+            || replies->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
+            if (replies->receiveDatagram().data() == answer)
+                return true;
+        }
+    }
     return false;
 }
 
@@ -242,6 +298,14 @@ bool HelperProcess::gpus(GpuList &list)
         && decodeWholeBlock(block, list);
 }
 
+QByteArray withLineFeeds(QByteArray text)
+{
+#ifdef Q_OS_WIN
+    text.replace("\r\n", "\n");
+#endif
+    return text;
+}
+
 int runClient(const QStringList &arguments, QByteArray *out, QByteArray *err, int timeoutMs)
 {
     QProcess client;
@@ -252,8 +316,8 @@ int runClient(const QStringList &arguments, QByteArray *out, QByteArray *err, in
         return -1;
     }
     if (out)
-        *out = client.readAllStandardOutput();
+        *out = withLineFeeds(client.readAllStandardOutput());
     if (err)
-        *err = client.readAllStandardError();
+        *err = withLineFeeds(client.readAllStandardError());
     return client.exitStatus() == QProcess::NormalExit ? client.exitCode() : -1;
 }

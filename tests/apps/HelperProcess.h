@@ -10,6 +10,17 @@
 #include <QTemporaryDir>
 #include <QUdpSocket>
 
+// The Windows helper honours no event-log file named by its environment: cases that read its
+// entries skip there.
+#ifdef Q_OS_WIN
+#define LM_SKIP_WITHOUT_EVENT_LOG_FILE()                                                           \
+    QSKIP("the Windows helper writes only to the system event log")
+#else
+#define LM_SKIP_WITHOUT_EVENT_LOG_FILE()                                                           \
+    do {                                                                                           \
+    } while (false)
+#endif
+
 // Runs the built lm_elevated_helper as a process and talks to it on the fixed loopback
 // ports, the way the host does. A lock file shared by every test program that uses the
 // ports keeps concurrent test runs (other build directories too) from talking to each
@@ -22,15 +33,17 @@ public:
 
     static QString buildDir();
     static QString binary(const QString &name);
+    // The simulated driver: beside the helper as nvapi64.dll on Windows, in lib/ elsewhere.
     static QString simLibrary();
 
-    // Environment for a helper without any driver library.
+    // Environment for a helper without any driver library (on Windows, where the helper
+    // loads nvapi64.dll from its own folder only, the simulated driver without a GPU).
     static QProcessEnvironment noDriverEnvironment();
     // Environment for a helper on the simulated driver with the given rig file.
     static QProcessEnvironment simEnvironment(const QString &rigPath);
 
-    // Starts the helper and waits until it reports its port bound. False on failure
-    // (the reason is in lastError()).
+    // Starts the helper and waits until it reports its port bound (on Windows: until it
+    // answers a request without driver work). False on failure (the reason is in lastError()).
     bool start(QProcessEnvironment env);
     bool isRunning() const;
     // Waits for the process to end; true when it ended with exit code 0.
@@ -65,6 +78,9 @@ public:
     QString tempPath(const QString &name) const { return m_dir.filePath(name); }
 
 private:
+    bool waitUntilBound();
+    bool answersProbe(int timeoutMs);
+
     QLockFile m_portLock;
     bool m_portsLocked = false;
     QTemporaryDir m_dir;
@@ -74,6 +90,10 @@ private:
     int m_rigs = 0;
 };
 
-// Runs lm_helper_client with `arguments`; returns its exit code (-1 when it did not end).
+// A program's text output with the Windows line end (CR LF) read as a line feed.
+QByteArray withLineFeeds(QByteArray text);
+
+// Runs lm_helper_client with `arguments`; its output with line feeds (withLineFeeds); returns its
+// exit code (-1 when it did not end).
 int runClient(const QStringList &arguments, QByteArray *out = nullptr, QByteArray *err = nullptr,
     int timeoutMs = 15000);

@@ -117,8 +117,8 @@ private:
             }
         }
         if (out)
-            *out = client.readAllStandardOutput();
-        *err = client.readAllStandardError();
+            *out = withLineFeeds(client.readAllStandardOutput());
+        *err = withLineFeeds(client.readAllStandardError());
         return client.state() == QProcess::NotRunning ? client.exitCode() : -1;
     }
 
@@ -191,6 +191,7 @@ private slots:
         QCOMPARE(
             runClient({"unload-edid", "--gpu", "1", "--connector", "0x80062002"}, &out, &err), 0);
         QCOMPARE(out, QByteArray("Unloaded the EDID of connector 0x80062002 of GPU 0x00000001\n"));
+        LM_SKIP_WITHOUT_EVENT_LOG_FILE();
         QVERIFY(m_helper.waitForEvent(QStringLiteral("]unloadEdid\\n")));
     }
 
@@ -226,6 +227,7 @@ private slots:
         QCOMPARE(runClient(args, nullptr, &err), 2);
         QVERIFY2(err.contains(message), err.constData());
         QVERIFY(!QFile::exists(target));
+        LM_SKIP_WITHOUT_EVENT_LOG_FILE();
         QVERIFY(m_helper.waitForEvent(QStringLiteral("getGpusInfo")));
         QCOMPARE(edidCommands(), before);
     }
@@ -282,6 +284,10 @@ private slots:
     {
         QFETCH(QStringList, args);
         QFETCH(QByteArray, message);
+#ifdef Q_OS_WIN
+        if (args.join(QLatin1Char(' ')).size() > 32767)
+            QSKIP("a Windows command line holds at most 32,767 characters");
+#endif
         args.replaceInStrings(QStringLiteral("BIG"),
             file(QStringLiteral("big.bin"), soundEdid() + QByteArray(70000 - 128, '\0')));
         QByteArray err;
