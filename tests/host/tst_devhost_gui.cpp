@@ -1,6 +1,7 @@
 // The window of lm_devhost --gui over a running show, with a device type and node type
 // of the test's own and offscreen drawing.
 #include "BoardPanel.h"
+#include "ConnectionsView.h"
 #include "DevHost.h"
 #include "DevHostWindow.h"
 #include "DeviceCard.h"
@@ -8,6 +9,8 @@
 #include "INodeDataWidget.h"
 #include "IShowNodeController.h"
 #include "InstancePage.h"
+#include "LogPanel.h"
+#include "NodeEdits.h"
 #include "NodeGraph.h"
 #include "NodeTableModel.h"
 #include "PropertyEditor.h"
@@ -16,20 +19,26 @@
 #include "ShowEditor.h"
 #include "TouchCanvas.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDial>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QImage>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <XmlWriter.h>
 
@@ -144,6 +153,31 @@ const char *const show = R"(<lumoraShow version="1" name="Gui">
 ProbeController *probeOn(const Show *s)
 {
     return static_cast<ProbeController *>(s->graph().node(3)->controller());
+}
+
+// Runs `answer` on the next modal dialog once it is up, from the dialog's own event loop.
+void answerNextDialog(const std::function<void(QWidget *)> &answer)
+{
+    auto *poll = new QTimer(qApp);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, [poll, tries, answer] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal && ++*tries < 250)
+            return;
+        poll->deleteLater();
+        poll->stop();
+        if (modal)
+            answer(modal);
+    });
+    poll->start(20);
+}
+
+// Types into a line edit as a user does and presses Enter.
+void typeText(QLineEdit *edit, const QString &text)
+{
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
 }
 
 } // namespace
@@ -376,6 +410,13 @@ private slots:
         QTRY_VERIFY(host.firedCount(producerShow, 1, 0) > fired);
     }
 
+    static QString touchShowPath()
+    {
+        return QFileInfo(QStringLiteral(LM_PHIDGET_SHOW))
+            .dir()
+            .filePath(QStringLiteral("touch.xml"));
+    }
+
     // Once the script had run out the host stopped ticking: clicks were echoed but reached
     // no device, and nothing said the script had ended.
     void worldGoesOnAfterTheScript()
@@ -416,6 +457,192 @@ private slots:
             QStringLiteral("(960, 540)"));
         QVERIFY(m_out.contains(
             QStringLiteral("[Left] node 1 \"Any touch\": output \"Position\" = (960, 540)")));
+    }
+
+    // The corner typed on one tab reaches every copy's node, is drawn on the output the
+    // zone's device watches, decides the next touch and is saved.
+    void zoneCornerEditedAsAUserDoes()
+    {
+        DevHost host(m_stream);
+        ShowEditor::installCallbacks(host);
+        QString error;
+        QVERIFY(host.loadPlugins(QStringLiteral(LM_PLUGIN_DIR), &error));
+        if (!host.registry().deviceFactory(QStringLiteral("TouchScreen")))
+            QSKIP("the touch plug-in is not built");
+        QVERIFY2(host.loadShow(touchShowPath(), &error), qPrintable(error));
+        QVERIFY(host.setScript(Script(), &error));
+        host.start(20);
+        DevHostWindow window(host);
+        window.editor().setRunning(true);
+        window.show();
+        QCOMPARE(window.canvases().size(), 3);
+        TouchCanvas *main = window.canvases()[0];
+        QCOMPARE(main->server(), 1);
+        QCOMPARE(main->output(), 0);
+        // Only Left's main output has a touch screen device, so a zone.
+        QCOMPARE(main->zones().size(), 1);
+        QCOMPARE(main->zones().first().name, QStringLiteral("Zone"));
+        QCOMPARE(main->zones().first().topLeft, QPointF(50, 150));
+        QCOMPARE(main->zones().first().bottomRight, QPointF(400, 300));
+        QVERIFY(window.canvases()[1]->zones().isEmpty());
+        QVERIFY(window.canvases()[2]->zones().isEmpty());
+
+        InstancePage *right = window.page(QStringLiteral("Right"));
+        window.setCurrentPage(right);
+        QVERIFY(right->selectNode(2));
+        INodeDataWidget *topLeft = right->propertyEditor()->inputWidget(0);
+        INodeDataWidget *bottomRight = right->propertyEditor()->inputWidget(1);
+        QVERIFY(topLeft && bottomRight);
+        typeText(
+            topLeft->findChild<QDoubleSpinBox *>(QStringLiteral("xBox"))->findChild<QLineEdit *>(),
+            QStringLiteral("500"));
+        typeText(bottomRight->findChild<QDoubleSpinBox *>(QStringLiteral("xBox"))
+                     ->findChild<QLineEdit *>(),
+            QStringLiteral("800"));
+        for (const auto &s : host.instances()) {
+            const auto &inputs = s->graph().node(2)->controller()->inputValues();
+            QCOMPARE(DevHost::describe(inputs[0].get()), QStringLiteral("(500, 150)"));
+            QCOMPARE(DevHost::describe(inputs[1].get()), QStringLiteral("(800, 300)"));
+        }
+        QVERIFY(window.isWindowModified());
+        QCOMPARE(main->zones().first().topLeft, QPointF(500, 150));
+        NodeTableModel *model = right->nodeModel();
+        QCOMPARE(model->index(model->rowOfNode(2), NodeTableModel::InputsColumn).data().toString(),
+            QStringLiteral("Top Left = (500, 150), Bottom Right = (800, 300)"));
+
+        // Inside the new zone, outside the old one; the canvas shows the host's touch.
+        QVERIFY(host.pushStimulus(QStringLiteral("touch server=1 output=0 x=600 y=200"), &error));
+        const Show *left = host.instance(QStringLiteral("Left"));
+        QTRY_COMPARE(host.firedCount(left, 2, 0), 1);
+        QVERIFY(main->hasTouch());
+        QCOMPARE(main->lastTouch(), QPointF(600, 200));
+        QVERIFY(!window.canvases()[1]->hasTouch());
+        QVERIFY(host.showText().contains(
+            QStringLiteral("<userDefaultInputValue index=\"0\" x=\"500\" y=\"150\"/>")));
+    }
+
+    // A name typed on one tab renames the node on every copy, in the tables, the connection
+    // lists and the saved show; an input fed by a connection says so instead of an editor.
+    void nodeRenamedAndConnectionsListed()
+    {
+        DevHost host(m_stream);
+        ShowEditor::installCallbacks(host);
+        QString error;
+        QVERIFY(host.loadPlugins(QStringLiteral(LM_PLUGIN_DIR), &error));
+        if (!host.registry().deviceFactory(QStringLiteral("Phidget")))
+            QSKIP("the Phidget plug-in is not built");
+        QVERIFY2(host.loadShow(QStringLiteral(LM_PHIDGET_SHOW), &error), qPrintable(error));
+        QVERIFY(host.setScript(Script(), &error));
+        host.start(20);
+        DevHostWindow window(host);
+        window.show();
+        InstancePage *producer = window.page(QStringLiteral("Producer"));
+        InstancePage *stage = window.page(QStringLiteral("Stage"));
+        QCOMPARE(producer->connectionsView()->rowTexts(),
+            QStringList({QStringLiteral("1 \"Button 0\" · Value -> 2 \"Lamp 0\" · Value (value)"),
+                QStringLiteral("1 \"Button 0\" · Changed -> 2 \"Lamp 0\" · Set (trigger)")}));
+
+        QVERIFY(stage->selectNode(1));
+        typeText(stage->propertyEditor()->nameEdit(), QStringLiteral("Big button"));
+        for (const auto &s : host.instances())
+            QCOMPARE(s->graph().node(1)->name(), QStringLiteral("Big button"));
+        QVERIFY(window.isWindowModified());
+        NodeTableModel *model = producer->nodeModel();
+        QCOMPARE(model->index(model->rowOfNode(1), NodeTableModel::NameColumn).data().toString(),
+            QStringLiteral("Big button"));
+        QVERIFY2(producer->connectionsView()->rowTexts().first().startsWith(
+                     QStringLiteral("1 \"Big button\" · Value -> ")),
+            qPrintable(producer->connectionsView()->rowTexts().join(QLatin1Char('\n'))));
+        QVERIFY(host.showText().contains(QStringLiteral("name=\"Big button\"")));
+
+        QVERIFY(stage->selectNode(2));
+        QVERIFY(!stage->propertyEditor()->inputWidget(0));
+        const auto *fed = stage->propertyEditor()->findChild<QLineEdit *>(QStringLiteral("input0"));
+        QVERIFY(fed && fed->isReadOnly());
+        QVERIFY2(fed->text().startsWith(QStringLiteral("from node 1 \"Big button\": ")),
+            qPrintable(fed->text()));
+    }
+
+    // The console lines and the Qt messages of any thread, and the message handler as it
+    // was once the window is gone.
+    void logPanelShowsTheRunAsItGoes()
+    {
+        m_window.reset();
+        const QtMessageHandler before = qInstallMessageHandler(nullptr);
+        qInstallMessageHandler(before);
+        {
+            DevHostWindow window(*m_host);
+            m_host->print(QStringLiteral("a console line"));
+            QVERIFY(window.logPanel()->lines().contains(QStringLiteral("a console line")));
+            QThread *thread = QThread::create([] { qWarning("[PROBE] from a thread"); });
+            thread->start();
+            QVERIFY(thread->wait(5000));
+            delete thread;
+            QTRY_VERIFY(
+                window.logPanel()->lines().filter(QStringLiteral("[PROBE] from a thread")).size()
+                == 1);
+        }
+        const QtMessageHandler after = qInstallMessageHandler(nullptr);
+        qInstallMessageHandler(after);
+        QVERIFY(after == before);
+    }
+
+    // File > Open and Reload as a user works them: a file that is no show leaves the run
+    // alone, unsaved changes are asked about, the dialog starts in the show's folder.
+    void openAndReloadFromTheFileMenu()
+    {
+        QTemporaryDir dir;
+        const auto write = [&dir](const QString &name, const QByteArray &text) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        };
+        const QByteArray text = show;
+        write(QStringLiteral("broken.xml"), text.left(text.size() / 2));
+        QList<InstancePage *> pages = m_window->pages();
+        QString error;
+        QVERIFY(!m_window->openShow(dir.filePath(QStringLiteral("broken.xml")), &error));
+        QVERIFY2(error.contains(QStringLiteral("line")), qPrintable(error));
+        QCOMPARE(m_window->pages(), pages);
+        QVERIFY(m_host->isRunning());
+
+        write(QStringLiteral("other.xml"),
+            QByteArray(show).replace("name=\"probe\"", "name=\"opened\""));
+        QVERIFY2(m_window->openShow(dir.filePath(QStringLiteral("other.xml")), &error),
+            qPrintable(error));
+        QCOMPARE(m_window->pages().size(), 2);
+        QCOMPARE(m_window->pages().first()->show(), m_host->instances().front().get());
+        QCOMPARE(m_host->instances().front()->graph().node(3)->name(), QStringLiteral("opened"));
+        QVERIFY(m_host->isRunning());
+
+        write(QStringLiteral("other.xml"),
+            QByteArray(show).replace("name=\"probe\"", "name=\"on disk\""));
+        QVERIFY(m_window->nodeEdits().renameNode(3, QStringLiteral("edited")));
+        QVERIFY(m_window->isWindowModified());
+        auto *reload = m_window->findChild<QAction *>(QStringLiteral("actionReload"));
+        QVERIFY(reload && reload->isEnabled());
+        bool asked = false;
+        answerNextDialog([&asked](QWidget *dialog) {
+            auto *box = qobject_cast<QMessageBox *>(dialog);
+            asked = box != nullptr;
+            if (box)
+                box->button(QMessageBox::Discard)->click();
+            else
+                dialog->close();
+        });
+        reload->trigger();
+        QVERIFY(asked);
+        QCOMPARE(m_host->instances().front()->graph().node(3)->name(), QStringLiteral("on disk"));
+        QVERIFY(!m_window->isWindowModified());
+
+        QString startedIn;
+        answerNextDialog([&startedIn](QWidget *dialog) {
+            if (auto *files = qobject_cast<QFileDialog *>(dialog))
+                startedIn = files->directory().absolutePath();
+            dialog->close();
+        });
+        m_window->findChild<QAction *>(QStringLiteral("actionOpen"))->trigger();
+        QCOMPARE(startedIn, QDir(dir.path()).absolutePath());
     }
 
     void guiNeedsADisplayOrOffscreen()

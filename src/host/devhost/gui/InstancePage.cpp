@@ -78,8 +78,9 @@ InstancePage::InstancePage(
     m_ui->nodesView->setColumnWidth(NodeTableModel::TypeColumn, 150);
     m_ui->nodesView->setColumnWidth(NodeTableModel::InputsColumn, 220);
     m_ui->nodesView->setColumnWidth(NodeTableModel::OutputsColumn, 220);
-    // A rename shows at once, not at the next tick.
+    // An edit shows at once, not at the next tick.
     connect(&edits, &NodeEdits::nodeRenamed, m_model, &NodeTableModel::refresh);
+    connect(&edits, &NodeEdits::inputChanged, m_model, &NodeTableModel::refresh);
 
     m_properties = new PropertyEditor(editor, edits, show, m_ui->propertiesArea);
     m_ui->propertiesArea->setWidget(m_properties);
