@@ -1,16 +1,13 @@
 #include "BoardSim.h"
 
 #include "DevHost.h"
+#include "SimLibrary.h"
 
 #include <QDebug>
 #include <QtGlobal>
 
 #include <climits>
 #include <type_traits>
-
-#ifndef Q_OS_WIN
-#include <dlfcn.h>
-#endif
 
 #include "phidget22_sim.h"
 
@@ -266,23 +263,15 @@ bool BoardSim::available(QString *reason) const
 {
     if (!m_resolved) {
         m_resolved = true;
-#ifdef Q_OS_WIN
-        m_reason = QStringLiteral("the simulation is reached on Linux only");
-#else
         // The library the Phidget plug-in loaded; without the plug-in, the one the loader
-        // finds. Never closed: the simulation's thread lives as long as the process.
-        void *library = dlopen("libphidget22.so.0", RTLD_NOW | RTLD_NOLOAD);
-        if (!library)
-            library = dlopen("libphidget22.so.0", RTLD_NOW);
-        if (!library) {
-            m_reason = QStringLiteral("libphidget22.so.0 cannot be loaded (%1)")
-                           .arg(QString::fromLocal8Bit(dlerror()));
-        } else {
+        // finds.
+        void *library = SimLibrary::open(&m_reason);
+        if (library) {
             auto api = std::make_unique<Api>();
             bool complete = true;
             const auto resolve = [&](auto &slot, const char *name) {
                 slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(
-                    dlsym(library, name));
+                    SimLibrary::resolve(library, name));
                 complete = complete && slot;
             };
             resolve(api->boardCreate, "lmsim_phidget_board_create");
@@ -300,11 +289,11 @@ bool BoardSim::available(QString *reason) const
             if (complete) {
                 m_api = std::move(api);
             } else {
-                m_reason = QStringLiteral("the loaded libphidget22.so.0 has no simulation "
-                                          "control calls (a vendor library?)");
+                m_reason = QStringLiteral("the loaded %1 has no simulation control calls (a "
+                                          "vendor library?)")
+                               .arg(SimLibrary::fileName());
             }
         }
-#endif
     }
     if (!m_api && reason)
         *reason = m_reason;

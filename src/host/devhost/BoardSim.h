@@ -11,9 +11,9 @@
 #include <optional>
 
 // Simulated Phidget boards for scripted board events. The control calls of the Phidget22
-// stand-in (lmsim_phidget_*) are found at run time in libphidget22.so.0, the library the
-// Phidget plug-in loaded, so that the host runs unchanged against the vendor's library
-// (without board events then).
+// stand-in (lmsim_phidget_*) are found at run time in the Phidget22 library that the Phidget
+// plug-in loaded (libphidget22.so.0, phidget22.dll; SimLibrary.h), so that the host runs
+// unchanged against the vendor's library (without board events then).
 //
 // Every instance of a show lives in this process, so they share one Phidget22 library: one
 // server of this process per address, one client entry per address, any number of channel
@@ -34,7 +34,7 @@ public:
     BoardSim &operator=(const BoardSim &) = delete;
 
     // Resolves the control calls on first use. False with the reason when there is no
-    // simulation to drive (no libphidget22.so.0, or one without the control calls).
+    // simulation to drive (no Phidget22 library, or one without the control calls).
     bool available(QString *reason = nullptr) const;
     // Boards were attached by the script: their handlers must have run before a check.
     bool inUse() const { return !m_boards.isEmpty(); }
