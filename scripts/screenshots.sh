@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Screenshots of lm_devhost --gui and of the Phidget plug-in's dialogs, drawn under Xvfb:
 #   build/screenshots/devhost-gui.png             the window on the Phidget example show
+#   build/screenshots/devhost-gui-touch.png       the window on the touch example show: the
+#                                                 zone node's editor, its zone and the last touch
 #   build/screenshots/phidget-device-setup.png    the device's setup dialog (Setup…)
 #   build/screenshots/phidget-channel-picker.png  the channel picker of a node's "Channel"
 # The dialogs are opened the way a user opens them (Device::showSetupDialog, the inspector's
@@ -33,8 +35,26 @@ xvfb-run -a -s "-screen 0 1600x1000x24" \
     --gui --screenshot "$work/shots" --select 3 \
     --screenshot-setup Phidget:1 --screenshot-press changeButton
 
+# Touches on the touch show, the last one inside the zone (node 2, "Zone") that it draws.
+cat > "$work/touch.script" <<'SCRIPT'
+0.2 touch server=Right output=Main x=1500 y=800
+0.4 touch server=Left output=Side x=960 y=540
+0.6 touch server=Left output=Main x=260 y=230
+1.0 expectFired node=Zone trigger="On Touch" count=1
+SCRIPT
+xvfb-run -a -s "-screen 0 1600x1000x24" \
+    "$devhost" examples/shows/touch.xml --script "$work/touch.script" \
+    --gui --screenshot "$work/touch" --instance Left --select 2
+
 mkdir -p "$out"
 status=0
+if [ -s "$work/touch/window.png" ]; then
+    mv "$work/touch/window.png" "$out/devhost-gui-touch.png"
+    echo "screenshots: $out/devhost-gui-touch.png"
+else
+    echo "screenshots: devhost-gui-touch.png was not taken" >&2
+    status=1
+fi
 for pair in window:devhost-gui phidget-device-setup:phidget-device-setup \
     select-a-phidget-channel:phidget-channel-picker; do
     from=$work/shots/${pair%%:*}.png

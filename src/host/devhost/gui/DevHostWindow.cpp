@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QTimer>
 
 namespace {
 
@@ -49,16 +50,16 @@ DevHostWindow::DevHostWindow(DevHost &host, QWidget *parent)
     m_scriptDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
     addDockWidget(Qt::RightDockWidgetArea, m_scriptDock);
     // Beside the nodes, not at their expense.
-    resizeDocks({m_scriptDock}, {300}, Qt::Horizontal);
+    resizeDocks({m_scriptDock}, {270}, Qt::Horizontal);
 
-    auto *logDock = new QDockWidget(tr("Log"), this);
-    logDock->setObjectName(QStringLiteral("logDock"));
-    logDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    m_logPanel = new LogPanel(host, logDock);
-    logDock->setWidget(m_logPanel);
-    addDockWidget(Qt::BottomDockWidgetArea, logDock);
-    // Right of the simulated world, whose canvases and boards keep their width.
-    splitDockWidget(m_ui->worldDock, logDock, Qt::Horizontal);
+    m_logDock = new QDockWidget(tr("Log"), this);
+    m_logDock->setObjectName(QStringLiteral("logDock"));
+    m_logDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    m_logPanel = new LogPanel(host, m_logDock);
+    m_logDock->setWidget(m_logPanel);
+    addDockWidget(Qt::BottomDockWidgetArea, m_logDock);
+    // Right of the simulated world.
+    splitDockWidget(m_ui->worldDock, m_logDock, Qt::Horizontal);
 
     // Direct: the host runs on this thread.
     connect(&host, &DevHost::scriptEnded, this, [this] {
@@ -111,6 +112,15 @@ void DevHostWindow::buildContents()
         m_editor->setEditedShow(m_pages.first()->show());
 
     buildWorld();
+    // The canvases and boards keep their width and the log takes the rest, once the
+    // window has its size.
+    QTimer::singleShot(0, this, [this] {
+        const int worldWidth = m_ui->worldContents->sizeHint().width()
+            + m_ui->worldDockLayout->contentsMargins().left()
+            + m_ui->worldDockLayout->contentsMargins().right() + 16;
+        resizeDocks({m_ui->worldDock, m_logDock}, {worldWidth, qMax(200, width() - worldWidth)},
+            Qt::Horizontal);
+    });
     m_scriptPanel = new ScriptPanel(m_host, m_scriptDock);
     m_scriptDock->setWidget(m_scriptPanel);
 

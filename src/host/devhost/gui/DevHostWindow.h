@@ -90,6 +90,7 @@ private:
     QList<BoardPanel *> m_boards;
     ScriptPanel *m_scriptPanel = nullptr;
     QDockWidget *m_scriptDock = nullptr;
+    QDockWidget *m_logDock = nullptr;
     LogPanel *m_logPanel = nullptr;
     QString m_savePath;
     bool m_savesOnExit = false;

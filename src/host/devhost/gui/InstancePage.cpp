@@ -74,10 +74,10 @@ InstancePage::InstancePage(
     m_ui->nodesView->sortByColumn(NodeTableModel::IdColumn, Qt::AscendingOrder);
     m_ui->nodesView->horizontalHeader()->setSectionResizeMode(
         NodeTableModel::IdColumn, QHeaderView::ResizeToContents);
-    m_ui->nodesView->setColumnWidth(NodeTableModel::NameColumn, 120);
+    m_ui->nodesView->setColumnWidth(NodeTableModel::NameColumn, 100);
     m_ui->nodesView->setColumnWidth(NodeTableModel::TypeColumn, 150);
-    m_ui->nodesView->setColumnWidth(NodeTableModel::InputsColumn, 220);
-    m_ui->nodesView->setColumnWidth(NodeTableModel::OutputsColumn, 220);
+    m_ui->nodesView->setColumnWidth(NodeTableModel::InputsColumn, 150);
+    m_ui->nodesView->setColumnWidth(NodeTableModel::OutputsColumn, 200);
     // An edit shows at once, not at the next tick.
     connect(&edits, &NodeEdits::nodeRenamed, m_model, &NodeTableModel::refresh);
     connect(&edits, &NodeEdits::inputChanged, m_model, &NodeTableModel::refresh);
@@ -101,8 +101,10 @@ InstancePage::InstancePage(
 
     m_ui->horizontalSplitter->setStretchFactor(0, 1);
     m_ui->horizontalSplitter->setStretchFactor(1, 2);
-    m_ui->nodeSplitter->setStretchFactor(0, 3);
-    m_ui->nodeSplitter->setStretchFactor(1, 2);
+    m_ui->nodeSplitter->setStretchFactor(0, 1);
+    m_ui->nodeSplitter->setStretchFactor(1, 1);
+    m_ui->lowerSplitter->setStretchFactor(0, 3);
+    m_ui->lowerSplitter->setStretchFactor(1, 2);
 }
 
 InstancePage::~InstancePage() = default;

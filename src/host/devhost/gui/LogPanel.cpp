@@ -18,13 +18,29 @@ QRecursiveMutex s_mutex;
 QList<LogPanel *> s_panels;
 QtMessageHandler s_previous = nullptr;
 
+// The message alone, its kind before it when it is more than information: the tags
+// ("[PHIDGET]") say where it comes from, and the log file keeps the rest.
+QString messageLine(QtMsgType type, const QString &message)
+{
+    switch (type) {
+    case QtWarningMsg:
+        return QStringLiteral("warning: ") + message;
+    case QtCriticalMsg:
+        return QStringLiteral("critical: ") + message;
+    case QtFatalMsg:
+        return QStringLiteral("fatal: ") + message;
+    default:
+        return message;
+    }
+}
+
 void forwardMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     QtMessageHandler previous = nullptr;
     {
         const QMutexLocker lock(&s_mutex);
         previous = s_previous;
-        const QString line = qFormatLogMessage(type, context, message);
+        const QString line = messageLine(type, message);
         for (LogPanel *panel : std::as_const(s_panels)) {
             // Queued: the panel lives on the GUI thread. A panel that goes away first
             // takes the call with it, as it is the call's context.

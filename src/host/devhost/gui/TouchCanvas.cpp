@@ -126,8 +126,16 @@ void TouchCanvas::paintEvent(QPaintEvent *)
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(area.normalized());
         painter.setPen(crossed ? QColor(220, 60, 60) : zoneColour.lighter(150));
-        painter.drawText(area.normalized().adjusted(3, 1, 0, 0), Qt::AlignLeft | Qt::AlignTop,
-            crossed ? tr("%1 (corners crossed)").arg(zone.name) : zone.name);
+        // Inside a zone with room for it, else above it, clear of the touches it takes.
+        const QString label = crossed ? tr("%1 (corners crossed)").arg(zone.name) : zone.name;
+        const int lineHeight = painter.fontMetrics().height();
+        const QRectF box = area.normalized();
+        if (box.height() >= 2 * lineHeight)
+            painter.drawText(box.adjusted(3, 1, 0, 0), Qt::AlignLeft | Qt::AlignTop, label);
+        else
+            painter.drawText(
+                QRectF(box.left(), box.top() - lineHeight - 1, rect.width(), lineHeight),
+                Qt::AlignLeft | Qt::AlignBottom, label);
     }
     if (hasTouch()) {
         const QPointF at = toWidget(m_lastTouch);

@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QSpinBox>
 
 #include <limits>
@@ -17,12 +16,15 @@ namespace {
 // Wide enough for any output's pixels and their negatives, within a float's whole numbers.
 constexpr double vectorRange = 1e7;
 
-QDoubleSpinBox *coordinateBox(const QString &name, QWidget *parent)
+QDoubleSpinBox *coordinateBox(const QString &name, const QString &prefix, QWidget *parent)
 {
     auto *box = new QDoubleSpinBox(parent);
     box->setObjectName(name);
+    box->setPrefix(prefix);
     box->setRange(-vectorRange, vectorRange);
-    box->setDecimals(3);
+    // Hundredths of a pixel, finer than a touch screen reports; an edit stores both
+    // coordinates as shown.
+    box->setDecimals(2);
     box->setKeyboardTracking(false);
     return box;
 }
@@ -55,11 +57,9 @@ ValueWidget::ValueWidget(const QUuid &dataType, QWidget *parent)
         layout->addWidget(m_int);
         connect(m_int, &QSpinBox::valueChanged, this, &ValueWidget::announce);
     } else {
-        m_x = coordinateBox(QStringLiteral("xBox"), this);
-        m_y = coordinateBox(QStringLiteral("yBox"), this);
-        layout->addWidget(new QLabel(QStringLiteral("x"), this));
+        m_x = coordinateBox(QStringLiteral("xBox"), QStringLiteral("x "), this);
+        m_y = coordinateBox(QStringLiteral("yBox"), QStringLiteral("y "), this);
         layout->addWidget(m_x, 1);
-        layout->addWidget(new QLabel(QStringLiteral("y"), this));
         layout->addWidget(m_y, 1);
         connect(m_x, &QDoubleSpinBox::valueChanged, this, &ValueWidget::announce);
         connect(m_y, &QDoubleSpinBox::valueChanged, this, &ValueWidget::announce);
