@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The development host's window on the Phidget example show, drawn under Xvfb, with the
+# The development host's window on the Phidget and the touch example shows, drawn under Xvfb, with the
 # Phidget setup dialog and channel picker opened as a user opens them; the pictures land in
 # build/screenshots/. Then the window's refusal to start without a display.
 set -euo pipefail

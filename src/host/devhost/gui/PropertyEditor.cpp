@@ -82,31 +82,42 @@ void PropertyEditor::showNode(int nodeId)
         const ANodeData *value = i < controller->propertyValues().size()
             ? controller->propertyValues()[i].get()
             : nullptr;
-        Row row;
         const DataWidgetFactory factory = registry.dataWidgetFactories.value(slotList[i].type);
-        if (value && factory)
-            row.widget = factory(this);
-        if (row.widget) {
-            row.widget->setObjectName(QStringLiteral("property%1").arg(index));
-            m_loading = true;
-            row.widget->setNodeData(*value);
-            m_loading = false;
-            // Direct: the widget emits on the GUI thread, with a reference that lives
-            // only as long as the emission. Values while dragging are applied too, so
-            // that the show follows the drag.
-            connect(row.widget, &INodeDataWidget::valueChanged, this,
-                [this, index](const ANodeData &data, bool) { onValueChanged(index, data); });
-            m_layout->addRow(label, row.widget);
-        } else {
-            row.text = new QLineEdit(DevHost::describe(value), this);
-            row.text->setObjectName(QStringLiteral("property%1").arg(index));
-            row.text->setReadOnly(true);
-            m_layout->addRow(label, row.text);
-        }
+        INodeDataWidget *widget = value && factory ? factory(this) : nullptr;
+        const Row row = addValueRow(label, QStringLiteral("property%1").arg(index), widget, value,
+            DevHost::describe(value),
+            [this, index](const ANodeData &data) { onValueChanged(index, data); });
         m_rows.push_back(row);
     }
     if (slotList.empty())
         m_layout->addRow(new QLabel(tr("This node has no properties."), this));
+}
+
+PropertyEditor::Row PropertyEditor::addValueRow(const QString &label, const QString &name,
+    INodeDataWidget *widget, const ANodeData *value, const QString &text,
+    const std::function<void(const ANodeData &)> &onEdited)
+{
+    Row row;
+    if (widget && value) {
+        row.widget = widget;
+        widget->setObjectName(name);
+        m_loading = true;
+        widget->setNodeData(*value);
+        m_loading = false;
+        // Direct: the widget emits on the GUI thread, with a reference that lives only as
+        // long as the emission. Values while dragging are applied too, so that the show
+        // follows the drag.
+        connect(widget, &INodeDataWidget::valueChanged, this,
+            [onEdited](const ANodeData &data, bool) { onEdited(data); });
+        m_layout->addRow(label, widget);
+        return row;
+    }
+    delete widget;
+    row.text = new QLineEdit(text, this);
+    row.text->setObjectName(name);
+    row.text->setReadOnly(true);
+    m_layout->addRow(label, row.text);
+    return row;
 }
 
 void PropertyEditor::addInputs(INodeController &controller)
@@ -123,39 +134,24 @@ void PropertyEditor::addInputs(INodeController &controller)
         const ANodeData *value
             = i < controller.inputValues().size() ? controller.inputValues()[i].get() : nullptr;
         const auto feed = graph.connectionToInput(m_nodeId, index);
-        Row row;
+        INodeDataWidget *widget = nullptr;
         if (value && !feed) {
             const DataWidgetFactory factory = registry.dataWidgetFactories.value(slotList[i].type);
-            row.widget = factory ? factory(this) : ValueWidget::create(slotList[i].type, this);
+            widget = factory ? factory(this) : ValueWidget::create(slotList[i].type, this);
         }
-        if (row.widget) {
-            row.widget->setObjectName(QStringLiteral("input%1").arg(index));
-            m_loading = true;
-            row.widget->setNodeData(*value);
-            m_loading = false;
-            // Direct, as for the properties.
-            connect(row.widget, &INodeDataWidget::valueChanged, this,
-                [this, index](const ANodeData &data, bool) { onInputChanged(index, data); });
-            m_layout->addRow(label, row.widget);
-        } else {
-            QString text;
-            if (feed) {
-                const Node *from = graph.node(feed->fromNode);
-                text = tr("from node %1 %2: %3")
-                           .arg(feed->fromNode)
-                           .arg(from ? QStringLiteral("\"%1\"").arg(from->name()) : QString(),
-                               DevHost::describe(
-                                   TouchZones::effectiveInput(*graph.node(m_nodeId), index)));
-            } else {
-                text = DevHost::describe(value);
-            }
-            row.text = new QLineEdit(text, this);
-            row.text->setObjectName(QStringLiteral("input%1").arg(index));
-            row.text->setReadOnly(true);
-            if (!value && !feed)
-                row.text->setToolTip(tr("The show gives this input no value."));
-            m_layout->addRow(label, row.text);
+        QString text = DevHost::describe(value);
+        if (feed) {
+            const Node *from = graph.node(feed->fromNode);
+            text = tr("from node %1 %2: %3")
+                       .arg(feed->fromNode)
+                       .arg(from ? QStringLiteral("\"%1\"").arg(from->name()) : QString(),
+                           DevHost::describe(
+                               TouchZones::effectiveInput(*graph.node(m_nodeId), index)));
         }
+        const Row row = addValueRow(label, QStringLiteral("input%1").arg(index), widget, value,
+            text, [this, index](const ANodeData &data) { onInputChanged(index, data); });
+        if (!value && !feed)
+            row.text->setToolTip(tr("The show gives this input no value."));
         m_inputs.push_back(row);
     }
 }

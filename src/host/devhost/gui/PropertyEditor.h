@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <vector>
 
 class ANodeData;
@@ -43,6 +44,10 @@ private:
         QPointer<QLineEdit> text;
     };
     void clear();
+    // The widget when there is one and a value for it, else `text`, read-only.
+    Row addValueRow(const QString &label, const QString &name, INodeDataWidget *widget,
+        const ANodeData *value, const QString &text,
+        const std::function<void(const ANodeData &)> &onEdited);
     void addInputs(INodeController &controller);
     void reload(int nodeId, int index);
     void reloadInput(int nodeId, int index);
