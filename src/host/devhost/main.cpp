@@ -5,25 +5,18 @@
 #include "INodeController.h"
 #include "NodeGraph.h"
 #include "PluginListing.h"
+#include "StopSignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSocketNotifier>
 
 #include <LMLog.h>
 
 #include <cmath>
 #include <cstdio>
 #include <memory>
-
-#if defined(Q_OS_UNIX)
-#include <csignal>
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -44,44 +37,6 @@ void routeToLogger(QtMsgType type, const QMessageLogContext &context, const QStr
 {
     if (s_logger)
         s_logger->qtLogHandler(type, context, message);
-}
-
-#if defined(Q_OS_UNIX)
-// Written by the signal handler, read by the notifier on the main thread.
-int s_stopPipe[2] = {-1, -1};
-
-void onStopSignal(int)
-{
-    const char byte = 1;
-    // Async-signal-safe; a full pipe already holds a stop.
-    [[maybe_unused]] const ssize_t written = ::write(s_stopPipe[1], &byte, 1);
-}
-#endif
-
-// SIGINT and SIGTERM end the run as the end of --for does (the loop quits; the caller
-// prints "stopped" and the expectations). Elsewhere the system's default stays.
-void quitOnStopSignals(QCoreApplication &app)
-{
-#if defined(Q_OS_UNIX)
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, s_stopPipe) != 0)
-        return;
-    for (const int fd : s_stopPipe)
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    auto *notifier = new QSocketNotifier(s_stopPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
-        char buffer[16];
-        while (::read(s_stopPipe[0], buffer, sizeof buffer) > 0) { }
-        app.quit();
-    });
-    struct sigaction action = {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-#else
-    Q_UNUSED(app)
-#endif
 }
 
 // The logger opens its file quietly; a path that cannot be written is said here.
@@ -299,7 +254,7 @@ int main(int argc, char *argv[])
             host.setRunsAfterScript(gui.enabled && seconds < 0);
             if (!gui.enabled || seconds >= 0)
                 QObject::connect(&host, &DevHost::finished, &app, &QCoreApplication::quit);
-            quitOnStopSignals(app);
+            StopSignals::install(app);
             host.start(tickMs);
             std::unique_ptr<DevHostGui::Session> window;
             if (gui.enabled)
