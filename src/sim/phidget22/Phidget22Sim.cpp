@@ -699,10 +699,16 @@ Sim &sim()
     return *s;
 }
 
+// The dispatcher is stopped at process exit. Not on Windows: the DLL is pinned, so its
+// destructors run only at process exit, after the system has ended every other thread; waiting
+// for the dispatcher would only cost the time-out, and a lock it held when it was ended would
+// never be released.
+#ifndef _WIN32
 struct Shutdown
 {
     ~Shutdown() { sim().stop(); }
 } s_shutdown;
+#endif
 
 using Lock = std::unique_lock<std::mutex>;
 

@@ -2,6 +2,8 @@
 // board, handler threads, close semantics, failure injection and the call log.
 #include "phidget22_sim.h"
 
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -14,6 +16,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -418,6 +422,53 @@ private slots:
             EPHIDGET_INVALIDARG);
         QCOMPARE(lmsim_phidget_is_attached(stale), -1);
         QCOMPARE(lmsim_phidget_live_handles(), 0);
+    }
+
+    // A process that exits while a handler runs on the dispatcher ends: the handler gets 2 s,
+    // then it is left behind. Not on Windows, where the system has ended the dispatcher before
+    // the library's destructors run: nothing is waited for there.
+    void exitWhileAHandlerRuns()
+    {
+        if (qEnvironmentVariableIsSet("LMSIM_EXIT_CHILD")) {
+            addBoards();
+            serve();
+            PhidgetHandle ch = openChannel(PHIDCHCLASS_DIGITALINPUT, 1001, -1, 1);
+            static std::atomic<bool> inside {false};
+            PhidgetDigitalInput_setOnStateChangeHandler(
+                PhidgetDigitalInputHandle(ch),
+                [](PhidgetDigitalInputHandle, void *, int) {
+                    inside = true;
+                    for (;;)
+                        std::this_thread::sleep_for(std::chrono::seconds(1));
+                },
+                nullptr);
+            lmsim_phidget_set_digital_input(1001, -1, 1, 1);
+            while (!inside)
+                std::this_thread::yield();
+            std::fputs("exiting\n", stderr);
+            std::fflush(stderr);
+            std::exit(3);
+        }
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LMSIM_EXIT_CHILD", "1");
+        child.setProcessEnvironment(environment);
+        child.setReadChannel(QProcess::StandardError);
+        child.start(QCoreApplication::applicationFilePath(), {"exitWhileAHandlerRuns"});
+        QByteArray said;
+        while (!said.contains("exiting") && child.waitForReadyRead(30000))
+            said += child.readAllStandardError();
+        QVERIFY2(said.contains("exiting"), said.constData());
+        QElapsedTimer exiting;
+        exiting.start();
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 3);
+#ifdef _WIN32
+        QVERIFY2(exiting.elapsed() < 1500, QByteArray::number(exiting.elapsed()).constData());
+#else
+        QVERIFY2(exiting.elapsed() >= 1900, QByteArray::number(exiting.elapsed()).constData());
+#endif
     }
 
     void failureInjectionLogAndDescriptions()
