@@ -10,9 +10,17 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDomDocument>
+#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QPluginLoader>
+#include <QProcess>
 #include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 namespace {
 QDomElement parse(QDomDocument &document, const QString &xml)
@@ -42,6 +50,7 @@ private slots:
     void channelData();
     void setupOfADeviceDeletedMeanwhile();
     void plugin();
+    void exitWithAWriteInFlight();
 };
 
 void TestPhidgetDevice::readsWithDefaultsAndMerges()
@@ -181,6 +190,83 @@ void TestPhidgetDevice::plugin()
         const INodeController *node = graph.createNode(type)->controller();
         QVERIFY(node->propertyValues().at(0)->dataType == data);
     }
+#endif
+}
+
+// A host that exits while a write of the loaded plug-in waits for its completion: its unload
+// waits (at most 2 s) for the completion, but not on Windows, where the system has ended
+// Phidget22's threads before the plug-in's destructors run at exit, so none can come.
+void TestPhidgetDevice::exitWithAWriteInFlight()
+{
+#ifndef PHIDGET_PLUGIN_PATH
+    QSKIP("the plug-in is not built");
+#else
+    if (qEnvironmentVariableIsSet("LM_PHIDGET_EXIT_CHILD")) {
+        QPluginLoader loader(QStringLiteral(PHIDGET_PLUGIN_PATH));
+        auto *factory = qobject_cast<DeviceFactoryInterface *>(loader.instance());
+        QVERIFY2(factory, qPrintable(loader.errorString()));
+        NodeTypeRegistry registry = factory->nodeTypeRegistry(HostCallbacks());
+        HostRegistry::registerHostTypes(registry);
+        auto *show = new Show(registry); // left to the exit, with the device
+        QCOMPARE(lmsim_phidget_board_create(7000, 0), 0);
+        lmsim_phidget_board_add_channels(7000, PHIDCHCLASS_DIGITALOUTPUT, -1, 1, 0);
+        lmsim_phidget_board_attach(7000, "127.0.0.60");
+        auto *device = static_cast<PhidgetDevice *>(factory->createDevice(true));
+        device->setDeviceNumber(1);
+        device->setConfig({7000, 0, "127.0.0.60", {{1, phidgetChannel(LM_DIGITAL_OUTPUT, 0)}}});
+        QVERIFY(show->addDevice(device));
+        device->init();
+        QTRY_COMPARE(lmsim_phidget_is_attached(device->runtime()->channelHandle(1)), 1);
+
+        // Phidget22's thread held in a handler, so the write's completion never comes.
+        static std::atomic<bool> inside {false};
+        PhidgetDigitalOutputHandle holder = nullptr;
+        PhidgetDigitalOutput_create(&holder);
+        Phidget_setOnAttachHandler(
+            PhidgetHandle(holder),
+            [](PhidgetHandle, void *) {
+                inside = true;
+                for (;;)
+                    std::this_thread::sleep_for(std::chrono::seconds(1));
+            },
+            nullptr);
+        Phidget_setIsRemote(PhidgetHandle(holder), 1);
+        Phidget_open(PhidgetHandle(holder));
+        while (!inside)
+            std::this_thread::yield();
+        INodeController *output
+            = show->graph()
+                  .createNode(QUuid(QStringLiteral("00bb5358-1fab-4ba2-bd3c-beb9a3f842de")))
+                  ->controller();
+        auto *channel = static_cast<PhidgetChannelData *>(output->propertyValues().at(0).get());
+        channel->device = DeviceDescriptorData(PhidgetDevice::s_typeName, 1);
+        channel->channelID = 1;
+        static_cast<BoolData *>(output->inputValues().at(0).get())->value = true;
+        lmsim_phidget_log_clear();
+        output->onInputTrigger(0);
+        QCOMPARE(simCalls({"PhidgetDigitalOutput_setState_async"}, true).size(), 1);
+        std::fputs("exiting\n", stderr);
+        std::fflush(stderr);
+        std::exit(3);
+    }
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LM_PHIDGET_EXIT_CHILD", "1");
+    child.setProcessEnvironment(environment);
+    child.setReadChannel(QProcess::StandardError);
+    child.start(QCoreApplication::applicationFilePath(), {"exitWithAWriteInFlight"});
+    QByteArray said;
+    while (!said.contains("exiting") && child.waitForReadyRead(30000))
+        said += child.readAllStandardError();
+    QVERIFY2(said.contains("exiting"), said.constData());
+    QElapsedTimer exiting;
+    exiting.start();
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 3);
+#ifdef _WIN32
+    QVERIFY2(exiting.elapsed() < 1500, QByteArray::number(exiting.elapsed()).constData());
+#endif
 #endif
 }
 

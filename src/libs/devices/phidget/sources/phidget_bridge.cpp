@@ -1,6 +1,7 @@
 #include "phidget_bridge.h"
 
 #include "phidget_device_setup.h"
+#include "phidget_plugin_exit.h"
 #include "phidget_server_manager.h"
 
 #include <LMLog.h>
@@ -208,9 +209,15 @@ bool waitForWrites(const QList<PhidgetHandle> &handles)
 }
 
 // Destroyed when the plug-in is unloaded (after the tables above, which are declared first).
+// Not when the process exits on Windows: Phidget22's threads are ended by then, so no
+// completion can come, and a lock that an ended thread held would never be released.
 struct WriteDrainAtUnload
 {
-    ~WriteDrainAtUnload() { waitForWrites({}); }
+    ~WriteDrainAtUnload()
+    {
+        if (!processIsExiting())
+            waitForWrites({});
+    }
 } s_writeDrainAtUnload;
 
 // ---- Phidget22 handlers, on Phidget22's threads. ----
