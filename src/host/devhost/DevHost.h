@@ -2,6 +2,7 @@
 
 #include "BoardSim.h"
 #include "HostRegistry.h"
+#include "Reporter.h"
 #include "ShowFile.h"
 #include "Stimuli.h"
 #include "SyncBus.h"
@@ -139,7 +140,7 @@ public:
     }
 
     // The text by which the console shows a value.
-    static QString describe(const ANodeData *value);
+    static QString describe(const ANodeData *value) { return Reporter::describe(value); }
     // The next interval of a timer that waits `remainingMs` in steps Qt can take (a
     // timer's interval is an int of milliseconds).
     static int nextTimerInterval(qint64 remainingMs);
@@ -158,25 +159,19 @@ signals:
 
 private:
     bool buildInstances(QString *error);
-    void watch(Show *show);
-    void reportOutputs(Show *show, Node *node);
     void onTick();
     void runEntries(qint64 now);
     void awaitPendingResults();
     void armStopTimer();
     void finish();
 
-    QTextStream &m_out;
     HostRegistry m_registry;
     SyncBus m_bus;
     ShowFile m_file;
     QString m_showPath;
     std::vector<std::unique_ptr<Show>> m_shows;
     QTimer m_tickTimer;
-    // Per show and node, the last reported text of every output.
-    QHash<const Show *, QHash<int, QStringList>> m_reported;
-    // Per show, (node id, trigger) to the number of firings.
-    QHash<const Show *, QHash<QPair<int, int>, int>> m_fired;
+    Reporter m_reporter;
 
     BoardSim m_boards;
     bool m_tracePhidget = false;
