@@ -175,6 +175,13 @@ void HelperProcess::stop()
 {
     if (m_process.state() == QProcess::NotRunning)
         return;
+#ifdef Q_OS_WIN
+    // wine keeps the port of a killed helper bound until its wineserver ends: ask ours to
+    // end itself first (the ports are ours while the lock is held).
+    send(QByteArrayLiteral("exit\n"));
+    if (m_process.waitForFinished(5000))
+        return;
+#endif
     m_process.kill();
     m_process.waitForFinished(5000);
 }
