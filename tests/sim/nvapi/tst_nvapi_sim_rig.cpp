@@ -14,6 +14,15 @@ namespace {
 
 const char kEdidDecode[] = "/usr/bin/edid-decode";
 
+// edid-decode runs on Linux only; on Windows what does not need it still runs.
+#ifdef Q_OS_WIN
+#define LM_SKIP_WITHOUT_EDID_DECODE() QSKIP("edid-decode is a Linux program")
+#else
+#define LM_SKIP_WITHOUT_EDID_DECODE()                                                              \
+    do {                                                                                           \
+    } while (false)
+#endif
+
 // The monitor name of the first 0xFC descriptor of the base block, or a null array.
 QByteArray descriptorName(const QByteArray &edid)
 {
@@ -70,6 +79,9 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
+#ifdef Q_OS_WIN
+        return;
+#endif
         QVERIFY2(QFile::exists(QString::fromLatin1(kEdidDecode)),
             "edid-decode is not installed (Debian package edid-decode)");
     }
@@ -182,6 +194,7 @@ private slots:
         QString error;
         const QByteArray edid = buildEdid(d, &error);
         QVERIFY2(!edid.isEmpty(), qPrintable(error));
+        LM_SKIP_WITHOUT_EDID_DECODE();
         verifyDecodes(edid, d.name.toLatin1());
         int code = 0;
         const QByteArray out = decode(edid, &code);
@@ -209,12 +222,16 @@ private slots:
                     QVERIFY(edidChecksumsValid(edid));
                     const QByteArray name = descriptorName(edid);
                     QVERIFY2(!name.isEmpty(), qPrintable(file));
+#ifndef Q_OS_WIN
                     verifyDecodes(edid, name);
+#endif
                     ++checked;
                 }
             }
         }
         QVERIFY(checked >= 10);
+        // The rigs load and their EDIDs are whole; only the decoding is left out.
+        LM_SKIP_WITHOUT_EDID_DECODE();
     }
 
     void rigDefaults()
