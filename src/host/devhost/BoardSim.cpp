@@ -1,6 +1,5 @@
 #include "BoardSim.h"
 
-#include "DevHost.h"
 #include "SimLibrary.h"
 
 #include <QDebug>
@@ -13,229 +12,8 @@
 
 namespace {
 
-using Fields = QMap<QString, QString>;
-
 // The fixed port of the Phidget network server.
 constexpr int ServerPort = 5661;
-constexpr int MaxChannels = 64;
-
-bool failWith(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
-
-// An integer field from min to max; `fallback` when it is optional and absent.
-bool intField(const Fields &f, const QString &name, int min, int max, int fallback, int *value,
-    QString *error)
-{
-    if (!f.contains(name)) {
-        *value = fallback;
-        return true;
-    }
-    bool ok = false;
-    const qlonglong v = f.value(name).trimmed().toLongLong(&ok);
-    if (!ok || v < min || v > max) {
-        return failWith(error,
-            QStringLiteral("\"%1\" needs an integer from %2 to %3, not \"%4\"")
-                .arg(name)
-                .arg(min)
-                .arg(max)
-                .arg(f.value(name)));
-    }
-    *value = int(v);
-    return true;
-}
-
-bool stateField(const Fields &f, const QString &name, bool *state, QString *error)
-{
-    const QString text = f.value(name).trimmed();
-    if (text == QLatin1String("1") || text == QLatin1String("true"))
-        *state = true;
-    else if (text == QLatin1String("0") || text == QLatin1String("false"))
-        *state = false;
-    else
-        return failWith(error,
-            QStringLiteral("\"%1\" needs 0, 1, false or true, not \"%2\"")
-                .arg(name, f.value(name)));
-    return true;
-}
-
-QString stateText(bool state)
-{
-    return state ? QStringLiteral("true") : QStringLiteral("false");
-}
-
-QString simCheck(const DevHost &host)
-{
-    QString reason;
-    if (host.boards().available(&reason))
-        return QString();
-    return QStringLiteral("board events need the Phidget22 simulation: %1").arg(reason);
-}
-
-// The machine of an instance: its address.
-const InstanceConfig *instanceConfig(const DevHost &host, const QString &name)
-{
-    for (const InstanceConfig &inst : host.showFile().instances()) {
-        if (inst.name == name)
-            return &inst;
-    }
-    return nullptr;
-}
-
-QString machineCheck(const DevHost &host, const QString &instance)
-{
-    const QString sim = simCheck(host);
-    if (!sim.isEmpty())
-        return sim;
-    const InstanceConfig *inst = instanceConfig(host, instance);
-    if (!inst)
-        return QStringLiteral("the show has no instance \"%1\"").arg(instance);
-    if (inst->address.isEmpty())
-        return QStringLiteral("instance \"%1\" has no address (its machine)").arg(instance);
-    return QString();
-}
-
-QString machineOf(const DevHost &host, const QString &instance)
-{
-    const InstanceConfig *inst = instanceConfig(host, instance);
-    return inst ? inst->address : QString();
-}
-
-QString channelText(int hubPort, const QString &kind, int channel)
-{
-    return hubPort >= 0 ? QStringLiteral("hub port %1 %2 %3").arg(hubPort).arg(kind).arg(channel)
-                        : QStringLiteral("%1 %2").arg(kind).arg(channel);
-}
-
-// Where a board event happens: "serial", "hubPort" (absent: -1) and "channel".
-struct ChannelAddress
-{
-    int serial = 0;
-    int hubPort = -1;
-    int channel = 0;
-};
-
-bool channelFields(const Fields &f, ChannelAddress *address, QString *error)
-{
-    return intField(f, QStringLiteral("serial"), 0, INT_MAX, 0, &address->serial, error)
-        && intField(f, QStringLiteral("hubPort"), -1, 15, -1, &address->hubPort, error)
-        && intField(f, QStringLiteral("channel"), 0, MaxChannels - 1, 0, &address->channel, error);
-}
-
-bool parseAttach(const Fields &f, ScriptEntry *entry, QString *error)
-{
-    int serial = 0;
-    int hubPorts = 0;
-    int hubPort = -1;
-    int device = 0;
-    int inputs = 0;
-    int outputs = 0;
-    int encoders = 0;
-    if (!intField(f, QStringLiteral("serial"), 0, INT_MAX, 0, &serial, error)
-        || !intField(f, QStringLiteral("hubPorts"), 0, 16, 0, &hubPorts, error)
-        || !intField(f, QStringLiteral("hubPort"), -1, 15, hubPorts > 0 ? 0 : -1, &hubPort, error)
-        || !intField(f, QStringLiteral("hubPortDevice"), 0, 1, 0, &device, error)
-        || !intField(f, QStringLiteral("digitalInputs"), 0, MaxChannels, 0, &inputs, error)
-        || !intField(f, QStringLiteral("digitalOutputs"), 0, MaxChannels, 0, &outputs, error)
-        || !intField(f, QStringLiteral("encoders"), 0, MaxChannels, 0, &encoders, error)) {
-        return false;
-    }
-    if ((hubPorts == 0) != (hubPort < 0) || hubPort >= qMax(hubPorts, 1)) {
-        return failWith(error,
-            QStringLiteral("\"hubPort\" %1 does not fit a board with %2 hub port(s)")
-                .arg(hubPort)
-                .arg(hubPorts));
-    }
-    const QString instance = f.value(QStringLiteral("instance")).trimmed();
-    entry->check = [instance](const DevHost &host) { return machineCheck(host, instance); };
-    entry->apply = [=](DevHost &host) {
-        host.print(host.boards().attach(serial, machineOf(host, instance), instance, hubPorts,
-            hubPort, device != 0, inputs, outputs, encoders));
-    };
-    return true;
-}
-
-bool parseDetach(const Fields &f, ScriptEntry *entry, QString *error)
-{
-    int serial = 0;
-    if (!intField(f, QStringLiteral("serial"), 0, INT_MAX, 0, &serial, error))
-        return false;
-    entry->check = simCheck;
-    entry->apply = [serial](DevHost &host) { host.print(host.boards().detach(serial)); };
-    return true;
-}
-
-bool parseDigitalInput(const Fields &f, ScriptEntry *entry, QString *error)
-{
-    ChannelAddress a;
-    bool state = false;
-    if (!channelFields(f, &a, error) || !stateField(f, QStringLiteral("state"), &state, error))
-        return false;
-    entry->check = simCheck;
-    entry->apply = [=](DevHost &host) {
-        host.print(host.boards().setInput(a.serial, a.hubPort, a.channel, state));
-    };
-    return true;
-}
-
-bool parseTurnEncoder(const Fields &f, ScriptEntry *entry, QString *error)
-{
-    ChannelAddress a;
-    int counts = 0;
-    if (!channelFields(f, &a, error)
-        || !intField(f, QStringLiteral("counts"), -1000000000, 1000000000, 0, &counts, error)) {
-        return false;
-    }
-    entry->check = simCheck;
-    entry->apply = [=](DevHost &host) {
-        host.print(host.boards().turnEncoder(a.serial, a.hubPort, a.channel, counts));
-    };
-    return true;
-}
-
-bool parseServer(const Fields &f, ScriptEntry *entry, bool alive)
-{
-    const QString instance = f.value(QStringLiteral("instance")).trimmed();
-    entry->check = [instance](const DevHost &host) { return machineCheck(host, instance); };
-    entry->apply = [instance, alive](DevHost &host) {
-        host.print(host.boards().setServerAlive(machineOf(host, instance), instance, alive));
-    };
-    return true;
-}
-
-bool parseStopServer(const Fields &f, ScriptEntry *entry, QString *)
-{
-    return parseServer(f, entry, false);
-}
-
-bool parseRestartServer(const Fields &f, ScriptEntry *entry, QString *)
-{
-    return parseServer(f, entry, true);
-}
-
-bool parseExpectDigitalOutput(const Fields &f, ScriptEntry *entry, QString *error)
-{
-    ChannelAddress a;
-    bool state = false;
-    if (!channelFields(f, &a, error) || !stateField(f, QStringLiteral("state"), &state, error))
-        return false;
-    const qint64 atMs = entry->atMs;
-    entry->check = simCheck;
-    entry->verify = [=](const DevHost &host) -> std::optional<QString> {
-        const int actual = host.boards().outputState(a.serial, a.hubPort, a.channel);
-        if (actual == int(state))
-            return std::nullopt;
-        return QStringLiteral("at %1 s, board %2 %3: expected %4, found %5")
-            .arg(QString::number(double(atMs) / 1000.0), QString::number(a.serial),
-                channelText(a.hubPort, QStringLiteral("digital output"), a.channel),
-                stateText(state),
-                actual < 0 ? QStringLiteral("no such output") : stateText(actual != 0));
-    };
-    return true;
-}
 
 } // namespace
 
@@ -493,27 +271,13 @@ QStringList BoardSim::newLogLines()
     return lines;
 }
 
-QList<Script::Kind> BoardSim::kinds()
+QString BoardSim::stateText(bool state)
 {
-    const QString serial = QStringLiteral("serial");
-    const QString hubPort = QStringLiteral("hubPort");
-    const QString channel = QStringLiteral("channel");
-    const QString state = QStringLiteral("state");
-    const QString instance = QStringLiteral("instance");
-    return {
-        {QStringLiteral("attachBoard"), false, {serial, instance},
-            {QStringLiteral("digitalInputs"), QStringLiteral("digitalOutputs"),
-                QStringLiteral("encoders"), QStringLiteral("hubPorts"), hubPort,
-                QStringLiteral("hubPortDevice")},
-            parseAttach},
-        {QStringLiteral("detachBoard"), false, {serial}, {}, parseDetach},
-        {QStringLiteral("digitalInput"), false, {serial, channel, state}, {hubPort},
-            parseDigitalInput},
-        {QStringLiteral("turnEncoder"), false, {serial, channel, QStringLiteral("counts")},
-            {hubPort}, parseTurnEncoder},
-        {QStringLiteral("stopServer"), false, {instance}, {}, parseStopServer},
-        {QStringLiteral("restartServer"), false, {instance}, {}, parseRestartServer},
-        {QStringLiteral("expectDigitalOutput"), true, {serial, channel, state}, {hubPort},
-            parseExpectDigitalOutput},
-    };
+    return state ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+QString BoardSim::channelText(int hubPort, const QString &kind, int channel)
+{
+    return hubPort >= 0 ? QStringLiteral("hub port %1 %2 %3").arg(hubPort).arg(kind).arg(channel)
+                        : QStringLiteral("%1 %2").arg(kind).arg(channel);
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "Stimuli.h"
-
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -60,7 +58,10 @@ public:
     // The lines the simulation's call log gained since the last call.
     QStringList newLogLines();
 
-    static QList<Script::Kind> kinds();
+    // "true" or "false", as board lines give a state.
+    static QString stateText(bool state);
+    // "digital output 0", or "hub port 2 digital output 0" on a hub.
+    static QString channelText(int hubPort, const QString &kind, int channel);
 
 private:
     struct Api;

@@ -138,15 +138,6 @@ bool DevHost::setScript(const Script &script, QString *error)
     return true;
 }
 
-Show *DevHost::mediaServerInstance(int server) const
-{
-    for (const std::unique_ptr<Show> &show : m_shows) {
-        if (show->appMode() == Show::MediaServerMode && show->localMediaServerId() == server)
-            return show.get();
-    }
-    return nullptr;
-}
-
 QString DevHost::showText() const
 {
     if (m_shows.empty())
@@ -170,15 +161,6 @@ bool DevHost::saveShow(const QString &path, QString *error) const
         return false;
     }
     return true;
-}
-
-Show *DevHost::instance(const QString &name) const
-{
-    for (const std::unique_ptr<Show> &show : m_shows) {
-        if (show->instanceName() == name)
-            return show.get();
-    }
-    return nullptr;
 }
 
 void DevHost::start(int tickMs)

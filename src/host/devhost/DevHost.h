@@ -3,8 +3,9 @@
 #include "BoardSim.h"
 #include "HostRegistry.h"
 #include "Reporter.h"
+#include "Script.h"
 #include "ShowFile.h"
-#include "Stimuli.h"
+#include "StimulusContext.h"
 #include "SyncBus.h"
 
 #include <QDeadlineTimer>
@@ -32,7 +33,7 @@ class Show;
 //
 // Threads: everything, the timers included, lives on the thread that made the host
 // (the main thread, which runs every instance).
-class DevHost : public QObject
+class DevHost : public QObject, public StimulusContext
 {
     Q_OBJECT
 public:
@@ -59,14 +60,11 @@ public:
     QString showText() const;
     bool saveShow(const QString &path, QString *error) const;
 
-    const std::vector<std::unique_ptr<Show>> &instances() const { return m_shows; }
-    Show *instance(const QString &name) const;
+    const std::vector<std::unique_ptr<Show>> &instances() const override { return m_shows; }
+    const QList<InstanceConfig> &instanceConfigs() const override { return m_file.instances(); }
     const ShowFile &showFile() const { return m_file; }
     // The file the show was loaded from; empty for a show given as text.
     QString showPath() const { return m_showPath; }
-
-    // The instance that runs media server `server`, or null.
-    Show *mediaServerInstance(int server) const;
 
     // The entries run from start() on; the show's <stimuli> when a show is loaded.
     // False, keeping the previous ones, when an entry names what the show lacks.
@@ -113,8 +111,8 @@ public:
     void traceSync();
     // Prints the calls that reach the Phidget22 simulation, each tick.
     void tracePhidgetCalls(bool on) { m_tracePhidget = on; }
-    BoardSim &boards() { return m_boards; }
-    const BoardSim &boards() const { return m_boards; }
+    BoardSim &boards() override { return m_boards; }
+    const BoardSim &boards() const override { return m_boards; }
 
     // A stimulus at run time, in the script's text form without the time
     // ("touch server=1 output=0 x=10 y=20"): checked against the show now, applied at
@@ -122,10 +120,10 @@ public:
     bool pushStimulus(const QString &command, QString *error);
     // Reports a touch on output `output` of media server `server` to every touch screen
     // device of the instance that runs that server; the number of devices reached.
-    int touch(int server, int output, const QPointF &pos);
+    int touch(int server, int output, const QPointF &pos) override;
     // How often trigger `trigger` of node `nodeId` fired on `show` since the show was loaded.
-    int firedCount(const Show *show, int nodeId, int trigger) const;
-    void print(const QString &line);
+    int firedCount(const Show *show, int nodeId, int trigger) const override;
+    void print(const QString &line) override;
 
     // One line per expectation that was not met or not checked, then a summary line;
     // empty for a run without expectations.
@@ -140,7 +138,7 @@ public:
     }
 
     // The text by which the console shows a value.
-    static QString describe(const ANodeData *value) { return Reporter::describe(value); }
+    static QString describe(const ANodeData *value) { return ValueText::describe(value); }
     // The next interval of a timer that waits `remainingMs` in steps Qt can take (a
     // timer's interval is an int of milliseconds).
     static int nextTimerInterval(qint64 remainingMs);

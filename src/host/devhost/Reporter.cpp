@@ -1,30 +1,12 @@
 #include "Reporter.h"
 
 #include "INodeController.h"
-#include "NodeData.h"
 #include "NodeGraph.h"
 #include "Show.h"
 #include "SyncBus.h"
+#include "ValueText.h"
 
-#include <QDomDocument>
-#include <QDomNamedNodeMap>
 #include <QTextStream>
-#include <XmlWriter.h>
-
-namespace {
-
-// As many digits as tell the float apart, and never fewer than 6 ("%g").
-QString floatText(float value)
-{
-    for (int digits = 6; digits < 9; ++digits) {
-        const QString text = QString::number(double(value), 'g', digits);
-        if (text.toFloat() == value)
-            return text;
-    }
-    return QString::number(double(value), 'g', 9);
-}
-
-} // namespace
 
 Reporter::Reporter(QTextStream &out, QObject *parent)
     : QObject(parent)
@@ -67,7 +49,7 @@ void Reporter::watch(Show *show)
         QStringList texts;
         if (node->controller()) {
             for (const std::shared_ptr<ANodeData> &value : node->controller()->outputValues())
-                texts.append(describe(value.get()));
+                texts.append(ValueText::describe(value.get()));
         }
         reported.insert(node->id(), texts);
     }
@@ -102,7 +84,7 @@ void Reporter::reportOutputs(Show *show, Node *node)
     const OutputSlotDescriptors &slotList = controller->outputSlots();
     const auto &values = controller->outputValues();
     for (size_t i = 0; i < values.size(); ++i) {
-        const QString text = describe(values[i].get());
+        const QString text = ValueText::describe(values[i].get());
         if (int(i) < reported.size() && reported[int(i)] == text)
             continue;
         while (reported.size() <= int(i))
@@ -114,39 +96,4 @@ void Reporter::reportOutputs(Show *show, Node *node)
                   .arg(show->instanceName(), QString::number(node->id()), node->name(), slotName,
                       text));
     }
-}
-
-QString Reporter::describe(const ANodeData *value)
-{
-    if (!value)
-        return QStringLiteral("(none)");
-    if (!value->defined)
-        return QStringLiteral("(undefined)");
-    if (const auto *b = dynamic_cast<const BoolData *>(value))
-        return b->value ? QStringLiteral("true") : QStringLiteral("false");
-    if (const auto *i = dynamic_cast<const IntData *>(value))
-        return QString::number(i->value);
-    if (const auto *v = dynamic_cast<const Vec2Data *>(value))
-        return QStringLiteral("(%1, %2)").arg(floatText(v->x), floatText(v->y));
-    if (const auto *d = dynamic_cast<const DeviceDescriptorData *>(value))
-        return QStringLiteral("%1 #%2").arg(d->deviceType, QString::number(d->deviceId));
-    // Any other kind: its stored attributes.
-    QString xml;
-    {
-        XmlWriter writer(&xml);
-        writer.startElement(QStringLiteral("v"));
-        value->serialize(writer);
-        writer.endElement(QStringLiteral("v"));
-    }
-    QDomDocument doc;
-    if (!doc.setContent(xml))
-        return QStringLiteral("(unreadable)");
-    const QDomNamedNodeMap attributes = doc.documentElement().attributes();
-    QStringList parts;
-    for (int i = 0; i < attributes.count(); ++i) {
-        const QDomAttr a = attributes.item(i).toAttr();
-        parts.append(QStringLiteral("%1=%2").arg(a.name(), a.value()));
-    }
-    parts.sort();
-    return parts.join(QLatin1Char(' '));
 }

@@ -6,7 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-class ANodeData;
 class Node;
 class Show;
 class SyncBus;
@@ -32,9 +31,6 @@ public:
     int firedCount(const Show *show, int nodeId, int trigger) const;
     // Prints every sync message of `bus` as it leaves its instance.
     void traceSync(SyncBus &bus);
-
-    // The text by which the console shows a value.
-    static QString describe(const ANodeData *value);
 
 signals:
     // A console line, as print() writes it (for a window's log).
