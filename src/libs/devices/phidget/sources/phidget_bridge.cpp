@@ -1,6 +1,7 @@
 #include "phidget_bridge.h"
 
 #include "phidget_device_setup.h"
+#include "phidget_log.h"
 #include "phidget_plugin_exit.h"
 #include "phidget_server_manager.h"
 
@@ -27,25 +28,6 @@
 namespace {
 
 const int kDomNameKey = 1;
-
-// Reports a failed Phidget22 call as "[PHIDGET] <message> Error <code>: <description>",
-// an information message with the caller's source location.
-void logCallFailure(
-    const char *file, int line, const char *function, const char *message, PhidgetReturnCode code)
-{
-    if (!LMLog::modeContains(LOG::INFO) || !LMLog::s_lmLogCat.isInfoEnabled())
-        return;
-    const char *description = nullptr;
-    if (Phidget_getErrorDescription(code, &description) != EPHIDGET_OK)
-        description = nullptr;
-    QMessageLogger(file, line, function).info(LMLog::s_lmLogCat).noquote()
-        << "[PHIDGET]" << message
-        << QStringLiteral("Error %1: %2")
-               .arg(QString::number(int(code)), QString::fromUtf8(description ? description : ""));
-}
-
-#define PHIDGET_LOG_FAILURE(message, code)                                                         \
-    logCallFailure(QT_MESSAGELOG_FILE, QT_MESSAGELOG_LINE, QT_MESSAGELOG_FUNC, message, code)
 
 // ---- Server manager state: host's thread only, so no lock. ----
 
