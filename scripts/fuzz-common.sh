@@ -21,7 +21,7 @@ asan_configure() {
         "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -gline-tables-only -DNDEBUG" \
         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
         "-DLM_SANITIZE=address;undefined;fuzzer-no-link" \
-        -DLM_BUILD_FUZZERS=ON -DLM_BUILD_DEVHOST_FUZZERS=ON -DLM_BUILD_BENCHMARKS=OFF >/dev/null
+        -DLM_BUILD_FUZZERS=ON -DLM_BUILD_BENCHMARKS=OFF >/dev/null
 }
 
 # sanitize_build DIR [TARGET...]: niced, so that a developer's other builds keep priority.
