@@ -3,27 +3,23 @@
 #include "BoardSim.h"
 #include "HostRegistry.h"
 #include "Reporter.h"
+#include "RunClock.h"
 #include "Script.h"
+#include "ScriptRunner.h"
 #include "ShowFile.h"
 #include "StimulusContext.h"
 #include "SyncBus.h"
+#include "ValueText.h"
 
-#include <QDeadlineTimer>
-#include <QElapsedTimer>
-#include <QHash>
 #include <QObject>
-#include <QPair>
 #include <QPointF>
-#include <QPointer>
-#include <QTextStream>
-#include <QTimer>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
 
 class ANodeData;
-class Device;
-class Node;
+class QTextStream;
 class Show;
 
 // The development host: loads plug-ins and a show, runs one Show per instance
@@ -31,20 +27,15 @@ class Show;
 // A script (the show's <stimuli> or a script file) applies stimuli and checks
 // expectations at set times; a window pushes stimuli through pushStimulus().
 //
+// It puts the rooms together: the loading (ShowFile), the run (RunClock, ScriptRunner,
+// Reporter) and the board simulation, and it is the StimulusContext of the stimulus kinds.
+//
 // Threads: everything, the timers included, lives on the thread that made the host
 // (the main thread, which runs every instance).
 class DevHost : public QObject, public StimulusContext
 {
     Q_OBJECT
 public:
-    // An expectation waits at least this many ticks after the last stimulus before it,
-    // so that what the stimulus set off (sync messages relayed through the master)
-    // has arrived, however late the ticks come on a loaded machine.
-    static constexpr int SettleTicks = 5;
-    // Under virtual time, how long a tick waits for the results a device's own threads
-    // still owe (its "pendingResults" property), before it goes on without them.
-    static constexpr int PendingResultsWaitMs = 5000;
-
     explicit DevHost(QTextStream &out, QObject *parent = nullptr);
     ~DevHost() override;
 
@@ -69,30 +60,23 @@ public:
     // The entries run from start() on; the show's <stimuli> when a show is loaded.
     // False, keeping the previous ones, when an entry names what the show lacks.
     bool setScript(const Script &script, QString *error);
-    const Script &script() const { return m_script; }
+    const Script &script() const { return m_runner.script(); }
     // Time advances one tick per turn of the event loop, without waiting for the clock.
-    void setVirtualTime(bool on) { m_virtualTime = on; }
+    void setVirtualTime(bool on) { m_clock.setVirtualTime(on); }
     // The graph evaluation interval that start() was given.
-    int tickMs() const { return m_tickMs; }
-    bool virtualTime() const { return m_virtualTime; }
+    int tickMs() const { return m_clock.tickMs(); }
+    bool virtualTime() const { return m_clock.virtualTime(); }
     // The run ends (finished()) after this many milliseconds; -1: when the script is done,
     // or never without a script.
-    void setRunLength(qint64 ms) { m_runLengthMs = ms; }
+    void setRunLength(qint64 ms) { m_clock.setRunLength(ms); }
     // Without a run length: the run goes on after the script (a window's simulated world
     // keeps taking stimuli) until endRun().
-    void setRunsAfterScript(bool on) { m_runsAfterScript = on; }
+    void setRunsAfterScript(bool on) { m_runner.setRunsAfterScript(on); }
 
     // What became of each entry of the script, by its index.
-    enum class Outcome { Pending, Applied, Met, NotMet, NotChecked };
-    struct EntryResult
-    {
-        Outcome outcome = Outcome::Pending;
-        // Not met or not checked: why.
-        QString problem;
-    };
-    const std::vector<EntryResult> &results() const { return m_results; }
+    const std::vector<ScriptRunner::EntryResult> &results() const { return m_runner.results(); }
     // Every entry has run, or the run ended before some of them.
-    bool scriptDone() const { return m_nextEntry >= m_script.entries().size(); }
+    bool scriptDone() const { return m_runner.scriptDone(); }
 
     // init() on the devices (on the master only for those active there only), the
     // master's full state to the others, then a tick every tickMs: the graphs are
@@ -102,9 +86,9 @@ public:
     void stop();
     // Ends the run as its length does: the expectations not reached are not checked.
     void endRun();
-    bool isRunning() const { return m_running; }
+    bool isRunning() const { return m_clock.isRunning(); }
     // Milliseconds since start(), of virtual time when that is on.
-    qint64 elapsedMs() const;
+    qint64 elapsedMs() const { return m_clock.elapsedMs(); }
     // One evaluation of every instance's graph, with the report of what changed.
     void evaluateAll();
     // Prints every sync message as it leaves its instance.
@@ -127,21 +111,27 @@ public:
 
     // One line per expectation that was not met or not checked, then a summary line;
     // empty for a run without expectations.
-    QStringList expectationReport() const;
+    QStringList expectationReport() const { return m_runner.expectationReport(); }
     // "expectations: all 3 met", "expectations: 1 met, 1 not met, 1 not checked (of 3)".
-    QString expectationSummary() const;
-    int expectationCount(Outcome outcome) const;
+    QString expectationSummary() const { return m_runner.expectationSummary(); }
+    int expectationCount(ScriptRunner::Outcome outcome) const
+    {
+        return m_runner.expectationCount(outcome);
+    }
     // None was not met, and none was left unchecked.
     bool expectationsMet() const
     {
-        return expectationCount(Outcome::NotMet) == 0 && expectationCount(Outcome::NotChecked) == 0;
+        return expectationCount(ScriptRunner::Outcome::NotMet) == 0
+            && expectationCount(ScriptRunner::Outcome::NotChecked) == 0;
     }
 
-    // The text by which the console shows a value.
+    // The text by which the console shows a value (ValueText::describe).
     static QString describe(const ANodeData *value) { return ValueText::describe(value); }
-    // The next interval of a timer that waits `remainingMs` in steps Qt can take (a
-    // timer's interval is an int of milliseconds).
-    static int nextTimerInterval(qint64 remainingMs);
+    // RunClock::nextTimerInterval.
+    static int nextTimerInterval(qint64 remainingMs)
+    {
+        return RunClock::nextTimerInterval(remainingMs);
+    }
 
 signals:
     // The run reached its length, or the end of its script.
@@ -158,39 +148,18 @@ signals:
 private:
     bool buildInstances(QString *error);
     void onTick();
-    void runEntries(qint64 now);
-    void awaitPendingResults();
-    void armStopTimer();
     void finish();
 
+    // Loading: the plug-ins, the show file and one copy of the show per instance.
     HostRegistry m_registry;
     SyncBus m_bus;
     ShowFile m_file;
     QString m_showPath;
     std::vector<std::unique_ptr<Show>> m_shows;
-    QTimer m_tickTimer;
+    // The run.
     Reporter m_reporter;
-
     BoardSim m_boards;
     bool m_tracePhidget = false;
-    Script m_script;
-    size_t m_nextEntry = 0;
-    std::vector<ScriptEntry> m_pushed;
-    int m_ticksSinceStimulus = SettleTicks;
-    int m_ticksAfterScript = 0;
-    bool m_virtualTime = false;
-    int m_tickMs = 20;
-    qint64 m_virtualMs = 0;
-    QElapsedTimer m_clock;
-    qint64 m_runLengthMs = -1;
-    QDeadlineTimer m_deadline;
-    QTimer m_stopTimer;
-    bool m_running = false;
-    // The devices that say what their threads still owe ("pendingResults"), found at start().
-    QList<QPointer<Device>> m_owingDevices;
-    bool m_pendingWaitReported = false;
-    bool m_runsAfterScript = false;
-    bool m_scriptEndAnnounced = false;
-    // Parallel to m_script.entries().
-    std::vector<EntryResult> m_results;
+    RunClock m_clock;
+    ScriptRunner m_runner;
 };

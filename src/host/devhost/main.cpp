@@ -266,9 +266,9 @@ int main(int argc, char *argv[])
             out << "stopped" << Qt::endl;
             for (const QString &line : host.expectationReport())
                 out << line << Qt::endl;
-            if (host.expectationCount(DevHost::Outcome::NotMet) > 0)
+            if (host.expectationCount(ScriptRunner::Outcome::NotMet) > 0)
                 exitCode = ExitExpectations;
-            else if (host.expectationCount(DevHost::Outcome::NotChecked) > 0)
+            else if (host.expectationCount(ScriptRunner::Outcome::NotChecked) > 0)
                 exitCode = ExitNotChecked;
             if (window && !window->finish(&error)) {
                 QTextStream(stderr) << "lm_devhost: " << error << Qt::endl;

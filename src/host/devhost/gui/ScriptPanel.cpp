@@ -60,21 +60,21 @@ ScriptPanel::ScriptPanel(DevHost &host, QWidget *parent)
 
 QString ScriptPanel::resultText(int index) const
 {
-    const std::vector<DevHost::EntryResult> &results = m_host.results();
+    const std::vector<ScriptRunner::EntryResult> &results = m_host.results();
     const std::vector<ScriptEntry> &entries = m_host.script().entries();
     if (index < 0 || size_t(index) >= results.size() || size_t(index) >= entries.size())
         return QString();
-    const DevHost::EntryResult &result = results[size_t(index)];
+    const ScriptRunner::EntryResult &result = results[size_t(index)];
     switch (result.outcome) {
-    case DevHost::Outcome::Pending:
+    case ScriptRunner::Outcome::Pending:
         return entries[size_t(index)].expectation ? tr("pending") : tr("to come");
-    case DevHost::Outcome::Applied:
+    case ScriptRunner::Outcome::Applied:
         return tr("applied");
-    case DevHost::Outcome::Met:
+    case ScriptRunner::Outcome::Met:
         return tr("met");
-    case DevHost::Outcome::NotMet:
+    case ScriptRunner::Outcome::NotMet:
         return tr("not met: %1").arg(result.problem);
-    case DevHost::Outcome::NotChecked:
+    case ScriptRunner::Outcome::NotChecked:
         return tr("not checked: %1").arg(result.problem);
     }
     return QString();
@@ -89,13 +89,13 @@ void ScriptPanel::onEntryRun(int index)
     item->setToolTip(ResultColumn, resultText(index));
     QColor colour;
     switch (m_host.results()[size_t(index)].outcome) {
-    case DevHost::Outcome::Met:
+    case ScriptRunner::Outcome::Met:
         colour = QColor(0, 128, 0);
         break;
-    case DevHost::Outcome::NotMet:
+    case ScriptRunner::Outcome::NotMet:
         colour = QColor(192, 0, 0);
         break;
-    case DevHost::Outcome::NotChecked:
+    case ScriptRunner::Outcome::NotChecked:
         colour = QColor(176, 112, 0);
         break;
     default:
@@ -114,8 +114,8 @@ QString ScriptPanel::statusText() const
         return tr("No script. At %1; the simulated world runs until you quit.").arg(time);
     if (!m_host.scriptDone()) {
         size_t run = 0;
-        for (const DevHost::EntryResult &r : m_host.results())
-            run += r.outcome != DevHost::Outcome::Pending ? 1 : 0;
+        for (const ScriptRunner::EntryResult &r : m_host.results())
+            run += r.outcome != ScriptRunner::Outcome::Pending ? 1 : 0;
         return tr("Script running: %1 of %2 entries run at %3.").arg(run).arg(total).arg(time);
     }
     QString text = tr("Script ended.");
