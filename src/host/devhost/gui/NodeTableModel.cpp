@@ -1,11 +1,11 @@
 #include "NodeTableModel.h"
 
-#include "DevHost.h"
 #include "INodeController.h"
 #include "NodeGraph.h"
 #include "NodeTypeRegistry.h"
 #include "Show.h"
 #include "TouchZones.h"
+#include "ValueText.h"
 
 NodeTableModel::NodeTableModel(Show &show, const NodeTypeRegistry &registry, QObject *parent)
     : QAbstractTableModel(parent)
@@ -111,7 +111,7 @@ QString NodeTableModel::inputsText(int nodeId) const
         const bool connected = m_show->graph().connectionToInput(nodeId, int(i)).has_value();
         parts.append(QStringLiteral("%1 %2 %3")
                          .arg(name, connected ? QStringLiteral("←") : QStringLiteral("="),
-                             DevHost::describe(TouchZones::effectiveInput(*node, int(i)))));
+                             ValueText::describe(TouchZones::effectiveInput(*node, int(i)))));
     }
     return parts.join(QStringLiteral(", "));
 }
@@ -128,7 +128,7 @@ QString NodeTableModel::outputsText(int nodeId) const
     for (size_t i = 0; i < values.size(); ++i) {
         const QString name
             = i < slotList.size() ? QString::fromStdString(slotList[i].name) : QString::number(i);
-        parts.append(QStringLiteral("%1 = %2").arg(name, DevHost::describe(values[i].get())));
+        parts.append(QStringLiteral("%1 = %2").arg(name, ValueText::describe(values[i].get())));
     }
     return parts.join(QStringLiteral(", "));
 }

@@ -1,6 +1,5 @@
 #include "PropertyEditor.h"
 
-#include "DevHost.h"
 #include "INodeController.h"
 #include "INodeDataWidget.h"
 #include "NodeEdits.h"
@@ -9,6 +8,7 @@
 #include "Show.h"
 #include "ShowEditor.h"
 #include "TouchZones.h"
+#include "ValueText.h"
 #include "ValueWidget.h"
 
 #include <QFormLayout>
@@ -85,7 +85,7 @@ void PropertyEditor::showNode(int nodeId)
         const DataWidgetFactory factory = registry.dataWidgetFactories.value(slotList[i].type);
         INodeDataWidget *widget = value && factory ? factory(this) : nullptr;
         const Row row = addValueRow(label, QStringLiteral("property%1").arg(index), widget, value,
-            DevHost::describe(value),
+            ValueText::describe(value),
             [this, index](const ANodeData &data) { onValueChanged(index, data); });
         m_rows.push_back(row);
     }
@@ -139,13 +139,13 @@ void PropertyEditor::addInputs(INodeController &controller)
             const DataWidgetFactory factory = registry.dataWidgetFactories.value(slotList[i].type);
             widget = factory ? factory(this) : ValueWidget::create(slotList[i].type, this);
         }
-        QString text = DevHost::describe(value);
+        QString text = ValueText::describe(value);
         if (feed) {
             const Node *from = graph.node(feed->fromNode);
             text = tr("from node %1 %2: %3")
                        .arg(feed->fromNode)
                        .arg(from ? QStringLiteral("\"%1\"").arg(from->name()) : QString(),
-                           DevHost::describe(
+                           ValueText::describe(
                                TouchZones::effectiveInput(*graph.node(m_nodeId), index)));
         }
         const Row row = addValueRow(label, QStringLiteral("input%1").arg(index), widget, value,
@@ -222,6 +222,6 @@ void PropertyEditor::reload(int nodeId, int index)
         row.widget->setNodeData(*value);
         m_loading = false;
     } else if (row.text) {
-        row.text->setText(DevHost::describe(value));
+        row.text->setText(ValueText::describe(value));
     }
 }
