@@ -1,28 +1,30 @@
 #pragma once
 
-#include <NodeTypeRegistry.h>
-#include <Show.h>
-#include <SyncBus.h>
+#include "ping_bridge.h"
+#include "ping_controller.h"
 
-class PingController;
-class PingDevice;
+#include <host_instances.h>
 
-// Two host instances of one show in this process, joined by the sync bus: the
-// producer (master) and a media server, each with its copy of ping device 1.
-struct PingInstances
+// The producer and media server 1, each with its copy of ping device 1 ("Gateway", at
+// 127.0.0.1).
+struct PingInstances : HostInstances
 {
-    PingInstances();
-    ~PingInstances();
+    PingInstances()
+    {
+        const auto devices = addDevices<PingDevice>(1, [](PingDevice &device) {
+            device.setName(QStringLiteral("Gateway"));
+            device.host = QStringLiteral("127.0.0.1");
+        });
+        producerDevice = devices[0];
+        mediaServerDevice = devices[1];
+    }
 
-    // Host data types plus the plug-in's node types.
-    static NodeTypeRegistry makeRegistry();
     // A "Ping status" node in show's graph, designating ping device `number`.
-    static PingController *addStatusNode(Show &show, int number);
+    static PingController *addStatusNode(Show &show, int number)
+    {
+        return addDeviceNode<PingController>(show, number);
+    }
 
-    NodeTypeRegistry registry;
-    SyncBus bus;
-    Show producer;
-    Show mediaServer;
     PingDevice *producerDevice = nullptr;
     PingDevice *mediaServerDevice = nullptr;
 };

@@ -47,7 +47,7 @@ private slots:
 void TestPingController::slotsAndInitialValues()
 {
     PingInstances instances;
-    Node *node = instances.producer.graph().createNode(PingController::s_controllerType);
+    Node *node = instances.producer().graph().createNode(PingController::s_controllerType);
     QVERIFY(node);
     auto *controller = dynamic_cast<PingController *>(node->controller());
     QVERIFY(controller);
@@ -68,7 +68,7 @@ void TestPingController::slotsAndInitialValues()
 void TestPingController::followsDesignatedDevice()
 {
     PingInstances instances;
-    PingController *controller = PingInstances::addStatusNode(instances.producer, 1);
+    PingController *controller = PingInstances::addStatusNode(instances.producer(), 1);
     QVERIFY(controller);
     QCOMPARE(controller->resolveDevice(), instances.producerDevice);
 
@@ -85,8 +85,8 @@ void TestPingController::rebindingFollowsOnlyTheNewDevice()
     PingInstances instances;
     auto *second = new PingDevice(true);
     second->setDeviceNumber(2);
-    QVERIFY(instances.producer.addDevice(second));
-    PingController *controller = PingInstances::addStatusNode(instances.producer, 1);
+    QVERIFY(instances.producer().addDevice(second));
+    PingController *controller = PingInstances::addStatusNode(instances.producer(), 1);
     instances.producerDevice->onReachabilityChangedSync(true);
     QVERIFY(reachableOf(controller)->value);
 
@@ -113,9 +113,9 @@ void TestPingController::designationsThatResolveToNothing()
     PingInstances instances;
     auto *other = new OtherDevice;
     other->setDeviceNumber(1);
-    QVERIFY(instances.producer.addDevice(other));
+    QVERIFY(instances.producer().addDevice(other));
 
-    PingController *controller = PingInstances::addStatusNode(instances.producer, 7);
+    PingController *controller = PingInstances::addStatusNode(instances.producer(), 7);
     QVERIFY(!controller->resolveDevice());
     controller->updateOutputs();
     QVERIFY(!reachableOf(controller)->defined);
@@ -132,7 +132,7 @@ void TestPingController::designationsThatResolveToNothing()
 void TestPingController::updateOutputsBeforeAndAfterFirstResult()
 {
     PingInstances instances;
-    PingController *controller = PingInstances::addStatusNode(instances.producer, 1);
+    PingController *controller = PingInstances::addStatusNode(instances.producer(), 1);
     reachableOf(controller)->value = true; // left alone while there is no result
     controller->updateOutputs();
     QVERIFY(!reachableOf(controller)->defined);
@@ -150,11 +150,11 @@ void TestPingController::nodeCreatedAfterResult()
 {
     PingInstances instances;
     instances.producerDevice->onReachabilityChangedSync(true);
-    PingController *controller = PingInstances::addStatusNode(instances.producer, 1);
+    PingController *controller = PingInstances::addStatusNode(instances.producer(), 1);
     QVERIFY(!reachableOf(controller)->defined);
 
     // The graph's evaluation refreshes the output once.
-    instances.producer.graph().evaluate();
+    instances.producer().graph().evaluate();
     QVERIFY(reachableOf(controller)->defined);
     QVERIFY(reachableOf(controller)->value);
 }
@@ -162,7 +162,7 @@ void TestPingController::nodeCreatedAfterResult()
 void TestPingController::followsResultsFromAnotherInstance()
 {
     PingInstances instances;
-    PingController *remote = PingInstances::addStatusNode(instances.mediaServer, 1);
+    PingController *remote = PingInstances::addStatusNode(instances.mediaServer(), 1);
     QCOMPARE(remote->resolveDevice(), instances.mediaServerDevice);
 
     instances.producerDevice->onReachabilityChangedSync(true);
@@ -175,7 +175,7 @@ void TestPingController::followsResultsFromAnotherInstance()
 void TestPingController::readValuesBindsTheDevice()
 {
     PingInstances instances;
-    PingController *saved = PingInstances::addStatusNode(instances.producer, 1);
+    PingController *saved = PingInstances::addStatusNode(instances.producer(), 1);
     QString xml;
     {
         XmlWriter writer(&xml);
@@ -186,7 +186,7 @@ void TestPingController::readValuesBindsTheDevice()
     QDomDocument document;
     QVERIFY(document.setContent(xml));
 
-    Node *node = instances.producer.graph().createNode(PingController::s_controllerType);
+    Node *node = instances.producer().graph().createNode(PingController::s_controllerType);
     auto *loaded = dynamic_cast<PingController *>(node->controller());
     QVERIFY(!loaded->resolveDevice());
     loaded->readValues(document.documentElement());
@@ -198,9 +198,9 @@ void TestPingController::readValuesBindsTheDevice()
 void TestPingController::removedDeviceIsNoLongerFollowed()
 {
     PingInstances instances;
-    PingController *controller = PingInstances::addStatusNode(instances.producer, 1);
+    PingController *controller = PingInstances::addStatusNode(instances.producer(), 1);
     instances.producerDevice->onReachabilityChangedSync(true);
-    QVERIFY(instances.producer.removeDevice(QStringLiteral("Ping"), 1));
+    QVERIFY(instances.producer().removeDevice(QStringLiteral("Ping"), 1));
     controller->updateOutputs();
     QVERIFY(!reachableOf(controller)->defined);
     controller->onPropertyChanged(0); // drops the ended connection without a fault

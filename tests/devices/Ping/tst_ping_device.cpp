@@ -320,7 +320,7 @@ void TestPingDevice::lateInstanceGetsFullState()
     QVERIFY(late.addDevice(copy));
     instances.bus.attach(&late);
     QSignalSpy signalled(copy, &PingDevice::reachabilityChanged);
-    QCOMPARE(instances.bus.sendFullState(&instances.producer), 2);
+    QCOMPARE(instances.bus.sendFullState(&instances.producer()), 2);
     QTRY_COMPARE(signalled.size(), qsizetype(1));
     QVERIFY(copy->hasStatus);
     QVERIFY(copy->reachable);

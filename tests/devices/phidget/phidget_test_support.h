@@ -3,11 +3,8 @@
 #include "phidget_bridge.h"
 #include "phidget_channel_data.h"
 
-#include <DevicePluginTraits.h>
-#include <HostRegistry.h>
 #include <LMLog.h>
-#include <NodeGraph.h>
-#include <Show.h>
+#include <host_instances.h>
 #include <phidget22_sim.h>
 
 #include <QCoreApplication>
@@ -17,34 +14,25 @@
 #include <memory>
 #include <mutex>
 
-inline NodeTypeRegistry makePhidgetRegistry()
+// The shared host instances, producer and media servers 1..mediaServers; every instance knows
+// media server 1.
+struct PhidgetInstances : HostInstances
 {
-    NodeTypeRegistry r;
-    HostRegistry::registerHostTypes(r);
-    DevicePlugin::fillNodeTypeRegistry(r, HostCallbacks());
-    return r;
-}
-
-// The producer, or media server `localId`; every instance knows media server 1.
-inline std::unique_ptr<Show> makeInstance(const NodeTypeRegistry &registry, int localId = 0)
-{
-    auto show = std::make_unique<Show>(registry);
-    if (localId > 0) {
-        show->setAppMode(Show::MediaServerMode);
-        show->setLocalMediaServerId(localId);
+    explicit PhidgetInstances(int mediaServers = 0)
+        : HostInstances(mediaServers)
+    {
+        for (const auto &show : shows)
+            show->addMediaServer(std::make_unique<Screen>(1, QStringLiteral("MS1"), "127.0.0.2"));
     }
-    show->addMediaServer(std::make_unique<Screen>(1, QStringLiteral("MS1"), "127.0.0.2"));
-    return show;
-}
+};
 
 inline PhidgetDevice *addPhidgetDevice(
     Show &show, int number, const PhidgetDeviceConfig &config, const QString &name = "Board")
 {
-    auto *device = new PhidgetDevice(true);
-    device->setDeviceNumber(number);
-    device->setName(name);
-    device->setConfig(config);
-    return show.addDevice(device) ? device : nullptr;
+    return HostInstances::addDevice<PhidgetDevice>(show, number, [&](PhidgetDevice &device) {
+        device.setName(name);
+        device.setConfig(config);
+    });
 }
 
 inline LM_PhidgetChannel phidgetChannel(
@@ -57,8 +45,7 @@ inline LM_PhidgetChannel phidgetChannel(
 template<class Controller>
 Controller *addChannelNode(Show &show, int deviceNumber, int channelId)
 {
-    Node *node = show.graph().createNode(Controller::s_controllerType);
-    auto *controller = dynamic_cast<Controller *>(node->controller());
+    auto *controller = HostInstances::addNode<Controller>(show);
     auto *channel = controller->template propertyData<PhidgetChannelData>(0);
     channel->device = DeviceDescriptorData(PhidgetDevice::s_typeName, deviceNumber);
     channel->channelID = channelId;

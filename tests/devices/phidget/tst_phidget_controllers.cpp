@@ -28,7 +28,7 @@ struct Rig
                 {kInput4, phidgetChannel(LM_DIGITAL_INPUT, 4)},
                 {kEncoder, phidgetChannel(LM_ENCODER, 0)},
                 {kOutput, phidgetChannel(LM_DIGITAL_OUTPUT, 0)}}};
-        for (Show *show : {producer.get(), mediaServer.get()})
+        for (Show *show : {producer, mediaServer})
             addPhidgetDevice(*show, 1, config)->init();
         ready();
     }
@@ -36,8 +36,8 @@ struct Rig
     void ready()
     {
         const auto attached = [this] {
-            for (Show *show : {producer.get(), mediaServer.get()}) {
-                const auto *device = static_cast<PhidgetDevice *>(show->allDevices().first());
+            for (int instance : {0, 1}) {
+                const auto *device = instances.device<PhidgetDevice>(instance);
                 for (int id : {kInput3, kInput4, kEncoder, kOutput}) {
                     if (lmsim_phidget_is_attached(device->runtime()->channelHandle(id)) != 1)
                         return false;
@@ -55,9 +55,9 @@ struct Rig
         return state;
     }
 
-    NodeTypeRegistry registry = makePhidgetRegistry();
-    std::unique_ptr<Show> producer = makeInstance(registry);
-    std::unique_ptr<Show> mediaServer = makeInstance(registry, 1);
+    PhidgetInstances instances {1};
+    Show *const producer = &instances.producer();
+    Show *const mediaServer = &instances.mediaServer();
 };
 
 // Another kind of device that claims the Phidget type name.
@@ -178,7 +178,7 @@ void TestPhidgetControllers::outputWritesOnlyFromTheHostingInstance()
     QVERIFY(simCalls({"PhidgetDigitalOutput_setState_async"}).isEmpty());
     // An accepted setup that moves the board to this media server applies at the next init:
     // until then the instance that started the server stays the only one that writes.
-    auto *device = static_cast<PhidgetDevice *>(rig.mediaServer->allDevices().first());
+    auto *device = rig.instances.device<PhidgetDevice>(1);
     PhidgetDeviceConfig moved = device->config();
     moved.mediaServerId = 1;
     device->setConfig(moved);
@@ -236,7 +236,7 @@ void TestPhidgetControllers::teardownWaitsForWritesInFlight()
     userValueOf(output)->value = true;
     // Phidget22's thread is held in a handler of the other instance's device, so the write's
     // completion waits behind it while the producer's device goes.
-    auto *device = static_cast<PhidgetDevice *>(rig.mediaServer->allDevices().first());
+    auto *device = rig.instances.device<PhidgetDevice>(1);
     static std::atomic<bool> inside;
     inside = false;
     connect(
@@ -269,7 +269,7 @@ void TestPhidgetControllers::setupWithoutChangeFiresNothing()
     deliverEvents();
     QSignalSpy fired(&rig.producer->graph(), &NodeGraph::outputTriggerFired);
     QSignalSpy firedRemote(&rig.mediaServer->graph(), &NodeGraph::outputTriggerFired);
-    for (Show *show : {rig.producer.get(), rig.mediaServer.get()})
+    for (Show *show : {rig.producer, rig.mediaServer})
         show->allDevices().first()->init();
     rig.ready();
     QCOMPARE(fired.count() + firedRemote.count(), 0);

@@ -5,6 +5,7 @@
 #include "phidget_test_support.h"
 
 #include <DeviceFactoryInterface.h>
+#include <HostRegistry.h>
 #include <INodeController.h>
 #include <XmlWriter.h>
 
@@ -138,8 +139,8 @@ void TestPhidgetDevice::channelData()
 
 void TestPhidgetDevice::setupOfADeviceDeletedMeanwhile()
 {
-    const NodeTypeRegistry registry = makePhidgetRegistry();
-    const auto show = makeInstance(registry);
+    const PhidgetInstances instances;
+    Show *const show = &instances.producer();
     PhidgetDevice *device = addPhidgetDevice(*show, 1, {});
     // Accepted, but the device went while the dialog ran: not reported as set up.
     QTimer::singleShot(0, [&show] {

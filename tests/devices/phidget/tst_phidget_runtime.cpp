@@ -116,14 +116,14 @@ void TestPhidgetRuntime::serverManagerCountsUsers()
 
 void TestPhidgetRuntime::hostingInstanceStartsTheServer()
 {
-    const NodeTypeRegistry registry = makePhidgetRegistry();
-    const auto producer = makeInstance(registry);
-    const auto mediaServer = makeInstance(registry, 1);
-    QVERIFY(PhidgetDevice::isHostingInstance(producer.get(), 0));
-    QVERIFY(!PhidgetDevice::isHostingInstance(producer.get(), 1));
-    QVERIFY(PhidgetDevice::isHostingInstance(mediaServer.get(), 1));
-    QVERIFY(!PhidgetDevice::isHostingInstance(mediaServer.get(), 2));
-    QVERIFY(!PhidgetDevice::isHostingInstance(mediaServer.get(), 0));
+    const PhidgetInstances instances(1);
+    Show *const producer = &instances.producer();
+    Show *const mediaServer = &instances.mediaServer();
+    QVERIFY(PhidgetDevice::isHostingInstance(producer, 0));
+    QVERIFY(!PhidgetDevice::isHostingInstance(producer, 1));
+    QVERIFY(PhidgetDevice::isHostingInstance(mediaServer, 1));
+    QVERIFY(!PhidgetDevice::isHostingInstance(mediaServer, 2));
+    QVERIFY(!PhidgetDevice::isHostingInstance(mediaServer, 0));
     QVERIFY(!PhidgetDevice::isHostingInstance(nullptr, 0));
 
     // Every instance joins and opens; only the hosting one starts (and stops) the server.
@@ -158,8 +158,8 @@ void TestPhidgetRuntime::hostingInstanceStartsTheServer()
 
 void TestPhidgetRuntime::addressIsTrimmedAndServedInItsFamily()
 {
-    const NodeTypeRegistry registry = makePhidgetRegistry();
-    const auto producer = makeInstance(registry);
+    const PhidgetInstances instances;
+    Show *const producer = &instances.producer();
     MessageCapture capture;
     for (const char *address : {" 127.0.0.49\t", " ::1 "}) {
         addPhidgetDevice(*producer, 1, boardConfig(address))->init();
@@ -174,8 +174,8 @@ void TestPhidgetRuntime::addressIsTrimmedAndServedInItsFamily()
 
 void TestPhidgetRuntime::opensKnownChannelsWithTheirAddressing()
 {
-    const NodeTypeRegistry registry = makePhidgetRegistry();
-    const auto producer = makeInstance(registry);
+    const PhidgetInstances instances;
+    Show *const producer = &instances.producer();
     PhidgetDeviceConfig config = boardConfig("127.0.0.41",
         {{1, phidgetChannel(LM_DIGITAL_INPUT, -1)},
             {2, phidgetChannel(LM_PhidgetChannelType(0), 1)},
@@ -241,8 +241,8 @@ void TestPhidgetRuntime::channelsAttachOnlyBehindTheirOwnServer()
     QCOMPARE(PhidgetNet_startServer(0, AF_INET, "Lumora Phidget Server 127.0.0.44", "127.0.0.44",
                  5661, "", &mediaServerProcess),
         int(EPHIDGET_OK));
-    const NodeTypeRegistry registry = makePhidgetRegistry();
-    const auto producer = makeInstance(registry);
+    const PhidgetInstances instances;
+    Show *const producer = &instances.producer();
     producer->addMediaServer(std::make_unique<Screen>(4, QStringLiteral("MS4"), "127.0.0.44"));
     const PhidgetChannelMap channels {{1, phidgetChannel(LM_DIGITAL_INPUT, 0)}};
     PhidgetDevice *devices[] = {addPhidgetDevice(*producer, 1, boardConfig("127.0.0.43", channels)),
@@ -287,8 +287,8 @@ void TestPhidgetRuntime::channelsAttachOnlyBehindTheirOwnServer()
 
 void TestPhidgetRuntime::invalidServers()
 {
-    const NodeTypeRegistry registry = makePhidgetRegistry();
-    const auto producer = makeInstance(registry);
+    const PhidgetInstances instances;
+    Show *const producer = &instances.producer();
     PhidgetDeviceConfig config
         = boardConfig("board.local", {{1, phidgetChannel(LM_DIGITAL_INPUT, 0)}});
     addPhidgetDevice(*producer, 1, config, "Named");
@@ -318,8 +318,8 @@ void TestPhidgetRuntime::failedCallsAreReported()
     lmsim_phidget_board_add_channels(serial, PHIDCHCLASS_ENCODER, -1, 1, 0);
     lmsim_phidget_board_add_channels(serial, PHIDCHCLASS_DIGITALOUTPUT, -1, 1, 0);
     lmsim_phidget_board_attach(serial, "127.0.0.42");
-    const NodeTypeRegistry registry = makePhidgetRegistry();
-    const auto producer = makeInstance(registry);
+    const PhidgetInstances instances;
+    Show *const producer = &instances.producer();
     PhidgetDevice *device = addPhidgetDevice(*producer, 1,
         {serial, 0, "127.0.0.42",
             {{1, phidgetChannel(LM_DIGITAL_INPUT, 0)}, {2, phidgetChannel(LM_ENCODER, 0)},

@@ -88,8 +88,8 @@ void TestPhidgetStress::runtimesComeAndGoWhileEventsFire()
     lmsim_phidget_board_add_channels(kSerial, PHIDCHCLASS_DIGITALINPUT, -1, 1, 0);
     lmsim_phidget_board_add_channels(kSerial, PHIDCHCLASS_ENCODER, -1, 2, 0);
     lmsim_phidget_board_attach(kSerial, kAddress);
-    const NodeTypeRegistry registry = makePhidgetRegistry();
-    const auto show = makeInstance(registry);
+    const PhidgetInstances instances;
+    Show *const show = &instances.producer();
     const PhidgetDeviceConfig config {kSerial, 0, kAddress,
         {{1, phidgetChannel(LM_DIGITAL_INPUT, 0)}, {2, phidgetChannel(LM_ENCODER, 0)},
             {3, phidgetChannel(LM_ENCODER, 1)}}};

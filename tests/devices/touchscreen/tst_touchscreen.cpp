@@ -5,13 +5,11 @@
 #include "touchscreen_device.h"
 #include "touchscreen_device_setup.h"
 
+#include <host_instances.h>
+
 #include <DeviceFactoryInterface.h>
-#include <DevicePluginTraits.h>
-#include <HostRegistry.h>
-#include <NodeData.h>
 #include <NodeGraph.h>
 #include <Show.h>
-#include <SyncBus.h>
 #include <XmlWriter.h>
 
 #include <QApplication>
@@ -28,13 +26,13 @@ const QByteArray kType = "{e7c14b2a-3f85-4d91-a6e0-8b2c5f1d0e43}";
 const QUuid kTouchType = QUuid::fromString(QLatin1String(kType));
 
 // Touch device `number` of `show`, watching output `output` of media server `server`.
-TouchScreenDevice *addDevice(Show &show, int number, int server = 1, int output = 0)
+TouchScreenDevice *addTouchDevice(Show &show, int number, int server = 1, int output = 0)
 {
-    auto *device = new TouchScreenDevice(show.isMaster());
-    device->setDeviceNumber(number);
-    device->serverId = server;
-    device->serverOutputId = output;
-    return show.addDevice(device) ? device : nullptr;
+    return HostInstances::addDevice<TouchScreenDevice>(
+        show, number, [=](TouchScreenDevice &device) {
+            device.serverId = server;
+            device.serverOutputId = output;
+        });
 }
 
 QPointF at(const QSignalSpy &spy, int i)
@@ -50,26 +48,17 @@ QPointF positionOf(const INodeController *node)
 
 // The producer (master) and media servers 1 and 2; in each, touch device 1 watching
 // output 0 of media server 1 and a spy on its touches.
-struct Instances
+struct Instances : HostInstances
 {
-    NodeTypeRegistry registry;
-    SyncBus bus;
-    std::vector<std::unique_ptr<Show>> shows;
     TouchScreenDevice *device[3] = {};
     std::unique_ptr<QSignalSpy> touched[3];
     QSignalSpy sent {&bus, &SyncBus::messageSent};
 
     Instances()
+        : HostInstances(2)
     {
-        HostRegistry::registerHostTypes(registry);
-        DevicePlugin::fillNodeTypeRegistry(registry, HostCallbacks());
-        for (int i = 0; i < 3; ++i) {
-            Show &show = *shows.emplace_back(std::make_unique<Show>(registry));
-            show.setInstanceName(QString::number(i));
-            show.setMaster(i == 0);
-            show.setLocalMediaServerId(i);
-            bus.attach(&show);
-            device[i] = addDevice(show, 1);
+        for (int i = 0; i < count(); ++i) {
+            device[i] = addTouchDevice(*shows[size_t(i)], 1);
             touched[i] = std::make_unique<QSignalSpy>(device[i], &TouchScreenDevice::touchReceived);
         }
     }
@@ -78,15 +67,7 @@ struct Instances
     template<class Controller>
     Controller *addNode(int number)
     {
-        auto *node = dynamic_cast<Controller *>(
-            shows[0]->graph().createNode(Controller::s_controllerType)->controller());
-        designate(node, number);
-        return node;
-    }
-    static void designate(INodeController *node, int number)
-    {
-        node->propertyData<DeviceDescriptorData>(0)->deviceId = number;
-        node->onPropertyChanged(0);
+        return addDeviceNode<Controller>(producer(), number);
     }
 };
 } // namespace
@@ -140,8 +121,8 @@ private slots:
         for (int i : {0, 2})
             QCOMPARE(at(*in.touched[i], 0), QPointF(double(10.1235f), double(20.7f)));
         QCOMPARE(in.sent.size(), 2); // media server 1 to the master, the master's relay
-        QCOMPARE(
-            in.sent[1][0].toString() + in.sent[1][3].toString(), "0" + kType + "*10.1235*20.7");
+        QCOMPARE(in.sent[1][0].toString() + in.sent[1][3].toString(),
+            "producer" + kType + "*10.1235*20.7");
     }
 
     void xml()
@@ -217,7 +198,7 @@ private slots:
             QCOMPARE(touch(in.device[0], p), 1); // the default zone alone
 
         // Top Left fed by an "On Touch" node without a position misses, until it has one.
-        TouchScreenDevice *second = addDevice(*in.shows[0], 2, 9, 9);
+        TouchScreenDevice *second = addTouchDevice(*in.shows[0], 2, 9, 9);
         auto *onTouch = in.addNode<OnTouchController>(2);
         QVERIFY(
             in.shows[0]->graph().connectValue({onTouch->node().id(), 0, inverted->node().id(), 0}));
