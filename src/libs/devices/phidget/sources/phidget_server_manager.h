@@ -17,4 +17,8 @@ public:
     // Keeps an enabled client entry for the server at `address`.
     static void connectToServer(const std::string &address);
     static void disconnectFromServer(const std::string &address);
+
+    // The name of the server at `address`, for the local server, its client entry and the
+    // channels opened through it alike.
+    static std::string serverName(const std::string &address);
 };
