@@ -1,5 +1,6 @@
 #include "phidget_bridge.h"
 
+#include "phidget_context_registry.h"
 #include "phidget_device_setup.h"
 #include "phidget_log.h"
 #include "phidget_plugin_exit.h"
@@ -15,98 +16,11 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <limits>
 #include <mutex>
 
 namespace {
 
 const int kDomNameKey = 1;
-
-// ---- Process-wide context registry. ----
-//
-// Phidget22 gets a context id widened to a pointer, never an object pointer: a handler
-// that fires after its context was removed finds nothing, so nothing Phidget22 holds can
-// lead to a freed device.
-//
-// A handler looks its context up under the mutex and emits after releasing it. To keep a
-// runtime's teardown from returning while one of its handlers is between lookup and the end
-// of its emission, each lookup counts an emission in progress on the device, and teardown
-// waits (after removing the contexts, so no new emission can start) until the device's
-// count is back to zero.
-//
-// Emitting under the mutex would give the same guarantee, but Qt's queued emission
-// allocates and takes Qt's own locks, and a receiver connected directly would run its slot
-// under our mutex: any slot that reaches the registry again, or a Phidget22 call that waits
-// for its dispatcher while another dispatcher thread sits on our mutex, could deadlock. With
-// the counting design the mutex is only ever held for a hash lookup or update and never
-// while emitting, logging or calling Phidget22, and the waiting side (the host's thread)
-// holds nothing that a handler needs: Phidget_close may wait for callbacks in progress, and
-// those callbacks never wait for the host's thread. The one thing a receiver must not do is
-// block a handler on the host's thread (a blocking queued or direct connection that destroys
-// the device); every receiver connects queued.
-
-struct ChannelContext
-{
-    PhidgetDevice *device;
-    int32_t channelId;
-};
-
-// std::mutex rather than QMutex: ThreadSanitizer sees its synchronisation even where Qt is
-// not instrumented.
-std::mutex s_channelContextMutex;
-// Everything below is guarded by s_channelContextMutex.
-QHash<int32_t, ChannelContext> s_channelContextRegistry;
-int32_t s_nextContextId = 0;
-QHash<const PhidgetDevice *, int> s_emissionsInProgress;
-int s_teardownsWaiting = 0;
-std::condition_variable s_emissionsDone;
-
-void *contextPointer(int32_t id)
-{
-    return reinterpret_cast<void *>(static_cast<intptr_t>(id));
-}
-
-// One emission on the device of a context, from lookup to the end of the emission.
-class Emission
-{
-public:
-    explicit Emission(void *context)
-    {
-        const intptr_t value = reinterpret_cast<intptr_t>(context);
-        if (value < 0 || value > std::numeric_limits<int32_t>::max())
-            return;
-        const std::lock_guard<std::mutex> lock(s_channelContextMutex);
-        const auto it = s_channelContextRegistry.constFind(int32_t(value));
-        if (it == s_channelContextRegistry.cend())
-            return;
-        device = it->device;
-        channelId = it->channelId;
-        ++s_emissionsInProgress[device];
-    }
-    ~Emission()
-    {
-        if (!device)
-            return;
-        const std::lock_guard<std::mutex> lock(s_channelContextMutex);
-        // The entry stays (no allocation per event); the device's teardown removes it.
-        if (--s_emissionsInProgress[device] == 0 && s_teardownsWaiting > 0)
-            s_emissionsDone.notify_all();
-    }
-    Emission(const Emission &) = delete;
-    Emission &operator=(const Emission &) = delete;
-
-    PhidgetDevice *device = nullptr;
-    int32_t channelId = -1;
-};
-
-void waitForEmissions(const PhidgetDevice *device)
-{
-    std::unique_lock<std::mutex> lock(s_channelContextMutex);
-    ++s_teardownsWaiting;
-    s_emissionsDone.wait(lock, [device] { return s_emissionsInProgress.value(device) == 0; });
-    --s_teardownsWaiting;
-    s_emissionsInProgress.remove(device);
-}
 
 // ---- Digital output writes in flight. ----
 //
@@ -168,6 +82,9 @@ bool waitForWrites(const QList<PhidgetHandle> &handles)
 // completion can come, and a lock that an ended thread held would never be released.
 struct WriteDrainAtUnload
 {
+    // The context registry outlives this wait: a channel still open at exit may call a handler
+    // during it.
+    WriteDrainAtUnload() { PhidgetContextRegistry::create(); }
     ~WriteDrainAtUnload()
     {
         if (!processIsExiting())
@@ -179,7 +96,7 @@ struct WriteDrainAtUnload
 
 void CCONV onDigitalInputStateChange(PhidgetDigitalInputHandle, void *context, int state)
 {
-    const Emission emission(context);
+    const PhidgetContextRegistry::Emission emission(context);
     if (emission.device)
         emit emission.device->digitalInputChanged(emission.channelId, state != 0);
 }
@@ -193,7 +110,7 @@ void CCONV onEncoderPositionChange(
         PHIDGET_LOG_FAILURE("PhidgetEncoder_getPosition failed.", result);
         return;
     }
-    const Emission emission(context);
+    const PhidgetContextRegistry::Emission emission(context);
     if (emission.device)
         emit emission.device->encoderPositionChanged(emission.channelId, position, positionChange);
 }
@@ -207,7 +124,7 @@ void CCONV onAttachHandler(PhidgetHandle handle, void *)
 
 void CCONV onDetachHandler(PhidgetHandle handle, void *context)
 {
-    const Emission emission(context);
+    const PhidgetContextRegistry::Emission emission(context);
     if (!emission.device)
         return;
     if (LMLog::modeContains(LOG::INFO))
@@ -336,11 +253,8 @@ PhidgetDevice::Runtime::~Runtime()
     }
     m_channelHandles.clear();
     // Nothing should be left; a context still registered must not outlive the runtime.
-    if (!m_contextIds.isEmpty()) {
-        const std::lock_guard<std::mutex> lock(s_channelContextMutex);
-        for (const int32_t id : std::as_const(m_contextIds))
-            s_channelContextRegistry.remove(id);
-    }
+    for (const int32_t id : std::as_const(m_contextIds))
+        PhidgetContextRegistry::removeContext(id);
     m_contextIds.clear();
 
     if (m_serverJoined) {
@@ -348,7 +262,7 @@ PhidgetDevice::Runtime::~Runtime()
         if (m_serverStarted)
             PhidgetServerManager::stopServer();
     }
-    waitForEmissions(m_device);
+    PhidgetContextRegistry::waitForEmissions(m_device);
 }
 
 void PhidgetDevice::Runtime::start()
@@ -477,8 +391,8 @@ PhidgetHandle createReportingChannel(PhidgetDevice::Runtime &runtime, LM_Phidget
         return nullptr;
     }
     const auto handle = reinterpret_cast<PhidgetHandle>(channel);
-    result = setHandler(
-        channel, handler, contextPointer(runtime.registerChannelContext(handle, channelId)));
+    result = setHandler(channel, handler,
+        PhidgetContextRegistry::contextPointer(runtime.registerChannelContext(handle, channelId)));
     if (result != EPHIDGET_OK) {
         PHIDGET_LOG_FAILURE(setHandlerFailed, result);
         runtime.deleteChannel(handle, type);
@@ -517,7 +431,8 @@ PhidgetHandle PhidgetDevice::Runtime::phidgetChannelFactory(
 bool PhidgetDevice::Runtime::initChannel(
     PhidgetHandle handle, uint32_t serialNumber, int channelId, LM_PhidgetChannel channel)
 {
-    void *context = contextPointer(registerChannelContext(handle, channelId));
+    void *context
+        = PhidgetContextRegistry::contextPointer(registerChannelContext(handle, channelId));
     PhidgetReturnCode result = Phidget_setOnAttachHandler(handle, onAttachHandler, context);
     if (result != EPHIDGET_OK) {
         PHIDGET_LOG_FAILURE("Phidget_setOnAttachHandler failed.", result);
@@ -587,10 +502,7 @@ void PhidgetDevice::Runtime::deleteChannel(PhidgetHandle handle, LM_PhidgetChann
     // The context goes before the close: an event delivered during or after it is dropped.
     const auto it = m_contextIds.find(handle);
     if (it != m_contextIds.end()) {
-        {
-            const std::lock_guard<std::mutex> lock(s_channelContextMutex);
-            s_channelContextRegistry.remove(it.value());
-        }
+        PhidgetContextRegistry::removeContext(it.value());
         m_contextIds.erase(it);
     }
 
@@ -628,16 +540,9 @@ int32_t PhidgetDevice::Runtime::registerChannelContext(PhidgetHandle handle, int
     const auto it = m_contextIds.constFind(handle);
     if (it != m_contextIds.cend())
         return it.value();
-    int32_t id = -1;
-    {
-        const std::lock_guard<std::mutex> lock(s_channelContextMutex);
-        // Ids are never reused; once the counter is spent no further context is registered
-        // and the handle's events are dropped.
-        if (s_nextContextId == std::numeric_limits<int32_t>::max())
-            return -1;
-        id = s_nextContextId++;
-        s_channelContextRegistry.insert(id, ChannelContext {m_device, channelId});
-    }
+    const int32_t id = PhidgetContextRegistry::registerContext(m_device, channelId);
+    if (id < 0)
+        return -1;
     m_contextIds.insert(handle, id);
     return id;
 }
