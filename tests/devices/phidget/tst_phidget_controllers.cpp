@@ -1,6 +1,7 @@
 // The three Phidget nodes driven by a simulated board, on the producer (which hosts the board)
 // and on media server 1 (which does not).
 #include "phidget_controllers.h"
+#include "phidget_runtime_p.h"
 #include "phidget_test_support.h"
 
 #include <QSignalSpy>

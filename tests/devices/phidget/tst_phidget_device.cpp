@@ -2,6 +2,7 @@
 // plug-in as the host loads it.
 #include "SvgIcon.h"
 #include "child_exit.h"
+#include "phidget_runtime_p.h"
 #include "phidget_test_support.h"
 
 #include <DeviceFactoryInterface.h>

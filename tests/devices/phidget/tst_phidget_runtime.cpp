@@ -1,6 +1,7 @@
 // The server manager, the runtime's start and teardown, the hosting rule, context ids and
 // failed Phidget22 calls, observed through the stand-in's call log. Server manager state is
 // process-wide: every case uses addresses of its own.
+#include "phidget_runtime_p.h"
 #include "phidget_server_manager.h"
 #include "phidget_test_support.h"
 
