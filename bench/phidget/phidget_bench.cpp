@@ -10,6 +10,7 @@
 #include "phidget_bridge.h"
 #include "phidget_channel_data.h"
 #include "phidget_controllers.h"
+#include "phidget_runtime_p.h"
 
 #include <DevicePluginTraits.h>
 #include <HostRegistry.h>
