@@ -98,6 +98,17 @@ struct Fixture
         return device;
     }
 
+    // Rack: inputs 1 and 4, an output and a channel of no type; Desk: an input and an encoder.
+    void addRackAndDesk()
+    {
+        rack = addDevice("Rack",
+            {{1, channel("In A", 5)}, {2, channel("Out", 6)}, {3, channel("New", 0)},
+                {4, channel("In B", 5)}});
+        desk = addDevice("Desk", {{7, channel("Key", 5)}, {9, channel("Wheel", 8)}});
+    }
+    PhidgetDevice *rack = nullptr;
+    PhidgetDevice *desk = nullptr;
+
     // Made by the plug-in's registered widget factory, as the host makes it.
     std::unique_ptr<PhidgetChannelInspector> inspector()
     {
@@ -141,23 +152,51 @@ class TestPhidgetUi : public QObject
     Q_OBJECT
 
 private slots:
-    void modelRolesColumnsAndCopyOnWrite();
+    void modelHeadersAndFlags();
+    void modelCells_data();
+    void modelCells();
+    void modelEditsACopy();
+    void addChannelTakesTheNextId_data();
+    void addChannelTakesTheNextId();
     void delegateEditors();
-    void channelIdsSortingAndCancel();
-    void serverSerialAndAddress();
+    void addedChannelsTakeNewIds();
+    void deleteTakesTheShownRowOfTheSortedTable();
+    void cancelKeepsTheChannels();
+    void applyFailsOnceTheDeviceIsGone();
+    void serverList();
+    void addressOnlyForTheProducer();
+    void serialNumberInput_data();
+    void serialNumberInput();
+    void acceptedSetupStoresServerAndName();
     void okOnlyWhileValuesAreInRange_data();
     void okOnlyWhileValuesAreInRange();
     void deletingAUsedChannelAsks();
-    void inspectorAndPicker();
+    void inspectorTakesChannelDataOnly();
+    void inspectorLabel_data();
+    void inspectorLabel();
+    void inspectorClearButton();
+    void pickerChoosesAChannel();
+    void pickerWithoutAChannelLeavesItAlone();
+    void inspectorDroppedWhileItsPickerIsOpen();
+    void pickerOfADeletedShow();
+    void pickerWithoutDevices_data();
+    void pickerWithoutDevices();
 };
 
-void TestPhidgetUi::modelRolesColumnsAndCopyOnWrite()
+namespace {
+// Ids 3, 9 and 12; 3 is a VINT digital input.
+PhidgetChannelMap modelMap()
 {
     PhidgetChannelMap map {
         {3, channel("In", 5, -1, 2)}, {9, channel("Enc", 8, 1)}, {12, channel("Odd", 0)}};
     map[3].isVINTDigital = true;
-    const PhidgetChannelMap original = map;
-    PhidgetChannelsModel model(map);
+    return map;
+}
+} // namespace
+
+void TestPhidgetUi::modelHeadersAndFlags()
+{
+    PhidgetChannelsModel model(modelMap());
     QCOMPARE(model.columnCount(model.index(0, 0)), 5);
     QCOMPARE(model.lastId(), 12);
     const QStringList headers {"Name", "Hub Port", "Channel", "Vint Digital", "Type"};
@@ -165,20 +204,47 @@ void TestPhidgetUi::modelRolesColumnsAndCopyOnWrite()
         QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), headers[c]);
     QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
     QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::EditRole).isValid());
+    QCOMPARE(model.flags(QModelIndex()), Qt::NoItemFlags);
+}
+
+void TestPhidgetUi::modelCells_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QVariant>("display");
+    QTest::addColumn<QVariant>("edit");
+    QTest::addColumn<int>("id");
 
     const QVariantList display {"In", "Unspecified", "2", true, "DIGITAL_INPUT", "Enc", "1",
         "Unspecified", false, "ENCODER", "Odd", "Unspecified", "Unspecified", false, "UNKNOWN"};
     const QVariantList edit {"In", -1, 2, true, 5, "Enc", 1, -1, false, 8, "Odd", -1, -1, false, 0};
     for (int i = 0; i < display.size(); ++i) {
-        const QModelIndex index = model.index(i / 5, i % 5);
-        QCOMPARE(index.data(Qt::DisplayRole), display[i]);
-        QCOMPARE(index.data(Qt::EditRole), edit[i]);
-        QCOMPARE(index.data(Qt::UserRole), QVariant(QList<int>({3, 9, 12})[i / 5]));
-        QCOMPARE(index.data(Qt::TextAlignmentRole), QVariant(132));
-        QVERIFY(model.flags(index) & Qt::ItemIsEditable);
+        QTest::addRow("%d,%d", i / 5, i % 5)
+            << i / 5 << i % 5 << display[i] << edit[i] << QList<int>({3, 9, 12})[i / 5];
     }
-    QCOMPARE(model.flags(QModelIndex()), Qt::NoItemFlags);
+}
 
+void TestPhidgetUi::modelCells()
+{
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QVariant, display);
+    QFETCH(QVariant, edit);
+    QFETCH(int, id);
+    PhidgetChannelsModel model(modelMap());
+    const QModelIndex index = model.index(row, column);
+    QCOMPARE(index.data(Qt::DisplayRole), display);
+    QCOMPARE(index.data(Qt::EditRole), edit);
+    QCOMPARE(index.data(Qt::UserRole), QVariant(id));
+    QCOMPARE(index.data(Qt::TextAlignmentRole), QVariant(132));
+    QVERIFY(model.flags(index) & Qt::ItemIsEditable);
+}
+
+void TestPhidgetUi::modelEditsACopy()
+{
+    PhidgetChannelMap map = modelMap();
+    const PhidgetChannelMap original = map;
+    PhidgetChannelsModel model(map);
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     QVERIFY(!model.setData(model.index(0, 0), "Door", Qt::DisplayRole));
     const QVariantList values {"Door", 4, 7, false, 6};
@@ -188,15 +254,36 @@ void TestPhidgetUi::modelRolesColumnsAndCopyOnWrite()
     QCOMPARE(changed.last().at(2).value<QList<int>>(), QList<int> {Qt::EditRole});
     QCOMPARE(model.channels().value(3), channel("Door", 6, 4, 7));
     QCOMPARE(map, original); // the caller's map is untouched
+}
 
-    PhidgetChannelsModel empty({});
-    QCOMPARE(empty.addChannel().value_or(-9), 1);
-    QCOMPARE(empty.channels().value(1), channel("Channel 2", 0));
+void TestPhidgetUi::addChannelTakesTheNextId_data()
+{
+    QTest::addColumn<PhidgetChannelMap>("channels");
+    QTest::addColumn<int>("id"); // -9: none added
+    QTest::addColumn<QString>("name"); // the new channel's; empty: not checked
+
+    QTest::newRow("empty") << PhidgetChannelMap() << 1 << "Channel 2";
     // -1 is a real id here, not a failure; above the greatest id nothing is left.
-    PhidgetChannelsModel negative({{-2, channel("Low", 5)}});
-    QCOMPARE(negative.addChannel().value_or(-9), -1);
-    PhidgetChannelsModel full({{std::numeric_limits<int32_t>::max(), channel("Top", 5)}});
-    QVERIFY(!full.addChannel());
+    QTest::newRow("negative") << PhidgetChannelMap({{-2, channel("Low", 5)}}) << -1 << "";
+    QTest::newRow("full") << PhidgetChannelMap(
+        {{std::numeric_limits<int32_t>::max(), channel("Top", 5)}})
+                          << -9 << "";
+}
+
+void TestPhidgetUi::addChannelTakesTheNextId()
+{
+    QFETCH(PhidgetChannelMap, channels);
+    QFETCH(int, id);
+    QFETCH(QString, name);
+    PhidgetChannelsModel model(channels);
+    const auto added = model.addChannel();
+    if (id == -9) {
+        QVERIFY(!added);
+        return;
+    }
+    QCOMPARE(added.value_or(-9), id);
+    if (!name.isEmpty())
+        QCOMPARE(model.channels().value(id), channel(name, 0));
 }
 
 void TestPhidgetUi::delegateEditors()
@@ -238,7 +325,7 @@ void TestPhidgetUi::delegateEditors()
     QCOMPARE(device->config().channels, PhidgetChannelMap({{4, channel("Wheel", 8, -1, 12)}}));
 }
 
-void TestPhidgetUi::channelIdsSortingAndCancel()
+void TestPhidgetUi::addedChannelsTakeNewIds()
 {
     Fixture fixture;
     PhidgetDevice *device = fixture.addDevice("Rack", {{3, channel("B", 5)}, {9, channel("A", 6)}});
@@ -259,7 +346,18 @@ void TestPhidgetUi::channelIdsSortingAndCancel()
     const PhidgetChannelMap accepted = device->config().channels;
     QCOMPARE(accepted.value(10), channel("Channel 11", LM_ENCODER));
     QCOMPARE(accepted.value(12).name, QStringLiteral("Channel 13"));
+}
 
+namespace {
+// The channels as addedChannelsTakeNewIds leaves them.
+const PhidgetChannelMap kSortable {{3, channel("B", 5)}, {9, channel("A", 6)},
+    {10, channel("Channel 11", LM_ENCODER)}, {12, channel("Channel 13", LM_ENCODER)}};
+} // namespace
+
+void TestPhidgetUi::deleteTakesTheShownRowOfTheSortedTable()
+{
+    Fixture fixture;
+    PhidgetDevice *device = fixture.addDevice("Rack", kSortable);
     onModal<PhidgetDeviceSetup>([](PhidgetDeviceSetup *dialog) {
         QTableView *table = dialog->channelsTable;
         const auto *proxy = qobject_cast<QSortFilterProxyModel *>(table->model());
@@ -272,39 +370,68 @@ void TestPhidgetUi::channelIdsSortingAndCancel()
         dialog->deleteChannelButton->click(); // the shown row, not source row 0
         QCOMPARE(ids(proxy->sourceModel()),
             ascending ? QList<int>({3, 10, 12}) : QList<int>({3, 9, 10}));
+        press(dialog, QDialogButtonBox::Cancel);
+    });
+    QVERIFY(!device->showSetupDialog(nullptr));
+}
+
+void TestPhidgetUi::cancelKeepsTheChannels()
+{
+    Fixture fixture;
+    PhidgetDevice *device = fixture.addDevice("Rack", kSortable);
+    const PhidgetChannelMap accepted = device->config().channels;
+    onModal<PhidgetDeviceSetup>([](PhidgetDeviceSetup *dialog) {
+        QTableView *table = dialog->channelsTable;
+        clickRow(table, 0);
+        dialog->deleteChannelButton->click();
         dialog->addChannelButton->click();
         table->model()->setData(table->model()->index(0, 0), "x");
         press(dialog, QDialogButtonBox::Cancel);
     });
     QVERIFY(!device->showSetupDialog(nullptr));
     QCOMPARE(device->config().channels, accepted);
+}
 
+void TestPhidgetUi::applyFailsOnceTheDeviceIsGone()
+{
+    Fixture fixture;
+    PhidgetDevice *device = fixture.addDevice("Rack", kSortable);
     PhidgetDeviceSetup open(device);
     QVERIFY(fixture.show.removeDevice(device->typeName(), device->deviceNumber()));
     QVERIFY(!open.apply()); // the device went while the dialog was open
 }
 
-void TestPhidgetUi::serverSerialAndAddress()
+namespace {
+// Media servers 2 ("Stage") and 5 ("Booth %2") beside the producer.
+void addServers(Fixture &fixture)
 {
-    Fixture fixture;
     fixture.show.addMediaServer(std::make_unique<Screen>(2, "Stage", "127.0.0.2"));
     fixture.show.addMediaServer(std::make_unique<Screen>(5, "Booth %2", "127.0.0.5"));
+}
+} // namespace
+
+void TestPhidgetUi::serverList()
+{
+    Fixture fixture;
+    addServers(fixture);
     PhidgetDevice *gone = fixture.addDevice("Gone", {}, 7);
     onModal<PhidgetDeviceSetup>([](PhidgetDeviceSetup *dialog) {
         QComboBox *servers = dialog->serverComboBox;
         QCOMPARE(servers->itemText(0), QStringLiteral("Producer"));
         QCOMPARE(servers->itemText(2), QStringLiteral("Booth %2 / 127.0.0.5"));
         QCOMPARE(ids(servers->model()), QList<int>({0, 2, 5}));
-        QCOMPARE(servers->currentIndex(), -1);
+        QCOMPARE(servers->currentIndex(), -1); // media server 7 is gone
         QVERIFY(!dialog->producerAddressWidget->isEnabled());
-        QCOMPARE(dialog->serialNumberLineEdit->text(), QStringLiteral("-1"));
-        dialog->serialNumberLineEdit->clear();
         press(dialog);
     });
     QVERIFY(gone->showSetupDialog(nullptr));
     QCOMPARE(gone->config().mediaServerId, 0);
-    QCOMPARE(gone->config().serialNumber, 0);
+}
 
+void TestPhidgetUi::addressOnlyForTheProducer()
+{
+    Fixture fixture;
+    addServers(fixture);
     PhidgetDevice *local = fixture.addDevice("Local");
     onModal<PhidgetDeviceSetup>([](PhidgetDeviceSetup *dialog) {
         QComboBox *servers = dialog->serverComboBox;
@@ -314,25 +441,53 @@ void TestPhidgetUi::serverSerialAndAddress()
         QVERIFY(!address->isEnabled());
         QTest::keyClick(servers, Qt::Key_Up);
         QVERIFY(address->isEnabled());
-        QTest::keyClick(servers, Qt::Key_End);
+        press(dialog, QDialogButtonBox::Cancel);
+    });
+    QVERIFY(!local->showSetupDialog(nullptr));
+}
+
+void TestPhidgetUi::serialNumberInput_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<int>("serial");
+
+    QTest::newRow("cleared") << "" << true << 0;
+    QTest::newRow("sign and separator refused") << "-3,1" << true << 31;
+    QTest::newRow("above the top: no OK") << "2147483648" << false << -1;
+}
+
+void TestPhidgetUi::serialNumberInput()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, accepted);
+    QFETCH(int, serial);
+    Fixture fixture;
+    PhidgetDevice *device = fixture.addDevice("Local");
+    onModal<PhidgetDeviceSetup>([typed](PhidgetDeviceSetup *dialog) {
+        QCOMPARE(dialog->serialNumberLineEdit->text(), QStringLiteral("-1"));
         dialog->serialNumberLineEdit->clear();
-        QTest::keyClicks(dialog->serialNumberLineEdit, "-3,1"); // sign and separator refused
+        QTest::keyClicks(dialog->serialNumberLineEdit, typed);
+        press(dialog);
+    });
+    QCOMPARE(device->showSetupDialog(nullptr), accepted);
+    QCOMPARE(device->config().serialNumber, serial);
+}
+
+void TestPhidgetUi::acceptedSetupStoresServerAndName()
+{
+    Fixture fixture;
+    addServers(fixture);
+    PhidgetDevice *local = fixture.addDevice("Local");
+    onModal<PhidgetDeviceSetup>([](PhidgetDeviceSetup *dialog) {
+        QTest::keyClick(dialog->serverComboBox, Qt::Key_End);
         QTest::keyClicks(dialog->nameLineEdit, " 2");
         press(dialog);
     });
     QVERIFY(local->showSetupDialog(nullptr));
     QCOMPARE(local->name(), QStringLiteral("Local 2"));
-    QCOMPARE(local->config().serialNumber, 31);
     QCOMPARE(local->config().mediaServerId, 5);
     QCOMPARE(local->config().producerServerAddress, QStringLiteral("127.0.0.9")); // kept
-
-    onModal<PhidgetDeviceSetup>([](PhidgetDeviceSetup *dialog) {
-        dialog->serialNumberLineEdit->clear();
-        QTest::keyClicks(dialog->serialNumberLineEdit, "2147483648"); // above the top: no OK
-        press(dialog);
-    });
-    QVERIFY(!local->showSetupDialog(nullptr));
-    QCOMPARE(local->config().serialNumber, 31);
 }
 
 void TestPhidgetUi::okOnlyWhileValuesAreInRange_data()
@@ -435,36 +590,68 @@ void TestPhidgetUi::deletingAUsedChannelAsks()
     QCOMPARE(asked.size(), 2);
 }
 
-void TestPhidgetUi::inspectorAndPicker()
+void TestPhidgetUi::inspectorTakesChannelDataOnly()
 {
     Fixture fixture;
-    PhidgetDevice *rack = fixture.addDevice("Rack",
-        {{1, channel("In A", 5)}, {2, channel("Out", 6)}, {3, channel("New", 0)},
-            {4, channel("In B", 5)}});
-    PhidgetDevice *desk
-        = fixture.addDevice("Desk", {{7, channel("Key", 5)}, {9, channel("Wheel", 8)}});
+    fixture.addRackAndDesk();
     auto inspector = fixture.inspector();
     QCOMPARE(inspector->size(), QSize(140, 16));
-    inspector->setNodeData(designate(desk, 9, 8));
-    QCOMPARE(label(*inspector), QStringLiteral("Desk/Wheel"));
+    inspector->setNodeData(designate(fixture.desk, 9, 8));
     QCOMPARE(fixture.valueChanges, 1);
     QVERIFY(!fixture.lastDragging);
     inspector->setNodeData(BoolData(true)); // another kind: ignored
     QCOMPARE(fixture.valueChanges, 1);
+}
+
+void TestPhidgetUi::inspectorLabel_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("deleted"); // channel 9 deleted from the desk first
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("encoder") << 9 << 8 << false << "Desk/Wheel";
+    QTest::newRow("deleted channel") << 9 << 8 << true << "Desk/Invalid Channel";
+    QTest::newRow("input") << 7 << 5 << true << "Desk/Key";
+}
+
+void TestPhidgetUi::inspectorLabel()
+{
+    QFETCH(int, id);
+    QFETCH(int, type);
+    QFETCH(bool, deleted);
+    QFETCH(QString, text);
+    Fixture fixture;
+    fixture.addRackAndDesk();
+    auto inspector = fixture.inspector();
+    if (deleted) {
+        PhidgetDeviceConfig config = fixture.desk->config();
+        config.channels.remove(9); // as the setup dialog's delete does
+        fixture.desk->setConfig(config);
+    }
+    inspector->setNodeData(designate(fixture.desk, id, type));
+    QCOMPARE(label(*inspector), text);
+}
+
+void TestPhidgetUi::inspectorClearButton()
+{
+    Fixture fixture;
+    fixture.addRackAndDesk();
+    auto inspector = fixture.inspector();
+    inspector->setNodeData(designate(fixture.desk, 9, 8)); // the first change
     inspector->findChild<QPushButton *>("clearButton")->click();
     QCOMPARE(label(*inspector), QStringLiteral("Invalid Device"));
     QCOMPARE(fixture.valueChanges, 2);
     QCOMPARE(shownBy(*inspector).channelType, 8); // an encoder node still filters encoders
     QCOMPARE(shownBy(*inspector).device.deviceId, -1);
+}
 
-    PhidgetDeviceConfig config = desk->config();
-    config.channels.remove(9); // as the setup dialog's delete does
-    desk->setConfig(config);
-    inspector->setNodeData(designate(desk, 9, 8));
-    QCOMPARE(label(*inspector), QStringLiteral("Desk/Invalid Channel"));
-    inspector->setNodeData(designate(desk, 7, 5));
-    QCOMPARE(label(*inspector), QStringLiteral("Desk/Key"));
-
+void TestPhidgetUi::pickerChoosesAChannel()
+{
+    Fixture fixture;
+    fixture.addRackAndDesk();
+    auto inspector = fixture.inspector();
+    inspector->setNodeData(designate(fixture.desk, 7, 5));
     onModal<PhidgetChannelPickerDialog>([](PhidgetChannelPickerDialog *picker) {
         QCOMPARE(picker->windowTitle(), QStringLiteral("Select a Phidget Channel"));
         QVERIFY(!(picker->windowFlags() & Qt::WindowContextHelpButtonHint));
@@ -488,12 +675,18 @@ void TestPhidgetUi::inspectorAndPicker()
     inspector->findChild<QPushButton *>("changeButton")->click();
     const PhidgetChannelData shown = shownBy(*inspector);
     QCOMPARE(shown.device.deviceType, QStringLiteral("Phidget"));
-    QCOMPARE(shown.device.deviceId, rack->deviceNumber());
+    QCOMPARE(shown.device.deviceId, fixture.rack->deviceNumber());
     QCOMPARE(shown.channelID, 4);
     QCOMPARE(shown.channelType, 5);
     QCOMPARE(fixture.valueChanges, 1);
     QCOMPARE(label(*inspector), QStringLiteral("Rack/In B"));
+}
 
+void TestPhidgetUi::pickerWithoutAChannelLeavesItAlone()
+{
+    Fixture fixture;
+    fixture.addRackAndDesk();
+    auto inspector = fixture.inspector();
     // No channel yet: the first device, no channel; OK leaves the property alone.
     inspector->setNodeData(PhidgetChannelData(6, -1));
     onModal<PhidgetChannelPickerDialog>([](PhidgetChannelPickerDialog *picker) {
@@ -507,7 +700,14 @@ void TestPhidgetUi::inspectorAndPicker()
     inspector->findChild<QPushButton *>("changeButton")->click();
     QCOMPARE(fixture.valueChanges, 0);
     QCOMPARE(shownBy(*inspector).channelID, -1);
+}
 
+void TestPhidgetUi::inspectorDroppedWhileItsPickerIsOpen()
+{
+    Fixture fixture;
+    fixture.addRackAndDesk();
+    auto inspector = fixture.inspector();
+    inspector->setNodeData(PhidgetChannelData(6, -1));
     // The property editor drops the inspector while its picker is open.
     onModal<PhidgetChannelPickerDialog>([&inspector](PhidgetChannelPickerDialog *picker) {
         clickRow(picker->findChild<QTableView *>("channels"), 0);
@@ -515,10 +715,14 @@ void TestPhidgetUi::inspectorAndPicker()
         press(picker);
     });
     inspector->findChild<QPushButton *>("changeButton")->click();
+}
 
+void TestPhidgetUi::pickerOfADeletedShow()
+{
     // The host deletes the show while a picker is open: its devices are no longer offered,
     // and OK picks nothing.
-    auto doomed = std::make_unique<Show>(fixture.registry);
+    NodeTypeRegistry registry;
+    auto doomed = std::make_unique<Show>(registry);
     for (int i = 0; i < 2; ++i) {
         auto *device = new PhidgetDevice(true);
         device->setDeviceNumber(-1); // the show numbers it
@@ -532,13 +736,22 @@ void TestPhidgetUi::inspectorAndPicker()
     QCOMPARE(orphan.findChild<QTableView *>("channels")->model()->rowCount(), 0);
     press(&orphan);
     QVERIFY(!orphan.selectedChannel());
+}
 
+void TestPhidgetUi::pickerWithoutDevices_data()
+{
+    QTest::addColumn<bool>("withShow");
+    QTest::newRow("empty show") << true;
+    QTest::newRow("no show") << false;
+}
+
+void TestPhidgetUi::pickerWithoutDevices()
+{
+    QFETCH(bool, withShow);
     Fixture empty;
-    for (Show *show : {&empty.show, static_cast<Show *>(nullptr)}) {
-        PhidgetChannelPickerDialog picker(show, 1, 1, 5);
-        QCOMPARE(picker.findChild<QListWidget *>("devices")->count(), 0);
-        QCOMPARE(picker.findChild<QTableView *>("channels")->model()->rowCount(), 0);
-    }
+    PhidgetChannelPickerDialog picker(withShow ? &empty.show : nullptr, 1, 1, 5);
+    QCOMPARE(picker.findChild<QListWidget *>("devices")->count(), 0);
+    QCOMPARE(picker.findChild<QTableView *>("channels")->model()->rowCount(), 0);
 }
 
 QTEST_MAIN(TestPhidgetUi)
