@@ -58,6 +58,3 @@ private:
     std::unique_ptr<Runtime> m_runtime;
     PhidgetDeviceConfig m_config;
 };
-
-// Until the tests that reach the runtime include its header themselves.
-#include "phidget_runtime_p.h"

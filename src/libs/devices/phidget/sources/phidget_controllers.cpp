@@ -2,6 +2,7 @@
 
 #include "phidget_bridge.h"
 #include "phidget_channel_data.h"
+#include "phidget_runtime_p.h"
 
 #include <NodeData.h>
 #include <Show.h>
