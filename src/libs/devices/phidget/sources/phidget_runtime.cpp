@@ -296,6 +296,8 @@ PhidgetHandle PhidgetDevice::Runtime::channelHandle(int channelId, LM_PhidgetCha
     return channelHandle(channelId);
 }
 
+// ---- Channel factory: the handles made, configured and deleted on the host's thread. ----
+
 namespace {
 
 // A new channel of a class that reports values, with its change handler installed on the
