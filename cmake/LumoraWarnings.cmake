@@ -10,8 +10,11 @@ endfunction()
 # A QtTest executable registered with CTest; widget tests run offscreen.
 # SVG_ICONS: the test draws SVG icons; with Qt Svg it links it and sees LM_HAVE_QT_SVG,
 # without it (the Windows build) the icon checks skip with their reason.
+# LABELS: CTest labels (threads: runs threads, for the ThreadSanitizer step; gui: dialogs or
+# windows). Each label's targets are also kept in the global property LM_LABEL_TARGETS_<label>,
+# so that lm_add_label_targets() can give a step one target to build (lm_label_<label>).
 function(lm_add_qt_test name)
-    cmake_parse_arguments(ARG "SVG_ICONS" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "SVG_ICONS" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
     if(ARG_SVG_ICONS AND TARGET Qt6::Svg)
@@ -28,6 +31,25 @@ function(lm_add_qt_test name)
         set(_timeout ${ARG_TIMEOUT})
     endif()
     lm_set_test_environment(${name} TIMEOUT ${_timeout})
+    if(ARG_LABELS)
+        set_property(TEST ${name} APPEND PROPERTY LABELS ${ARG_LABELS})
+        foreach(_label ${ARG_LABELS})
+            set_property(GLOBAL APPEND PROPERTY LM_LABEL_TARGETS_${_label} ${name})
+            set_property(GLOBAL APPEND PROPERTY LM_LABELS ${_label})
+        endforeach()
+    endif()
+endfunction()
+
+# One target a label, lm_label_<label>, building that label's tests (and what they need to
+# run, as their own dependencies say). Called once, after the tests are defined.
+function(lm_add_label_targets)
+    get_property(_labels GLOBAL PROPERTY LM_LABELS)
+    list(REMOVE_DUPLICATES _labels)
+    foreach(_label ${_labels})
+        get_property(_targets GLOBAL PROPERTY LM_LABEL_TARGETS_${_label})
+        add_custom_target(lm_label_${_label})
+        add_dependencies(lm_label_${_label} ${_targets})
+    endforeach()
 endfunction()
 
 # What every test needs to run: offscreen widgets, the build folder; on the Windows build the

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The tests that run threads (logger rotation and concurrency, ping worker and device, sync
+# The tests that run threads (label threads: logger concurrency, ping worker and device, sync
 # bus, the Phidget runtime's stress test), built with ThreadSanitizer in build-tsan/ and run
 # with ctest. Any report fails its test. gcc 12: clang 14's runtime aborts in fork()
 # (QProcess) from a threaded process. Suppressions only for what Qt does inside itself
@@ -8,7 +8,6 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 build=build-tsan
-tests=(tst_lmlogconcurrency tst_ping_worker tst_ping_device tst_syncbus tst_phidget_stress)
 
 cmake -S . -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -17,16 +16,10 @@ cmake -S . -B "$build" -G Ninja \
     -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ \
     -DLM_SANITIZE=thread -DLM_BUILD_BENCHMARKS=OFF >/dev/null
 
-# The tests that this tree has (the Phidget stress test comes with the Phidget plug-in).
-targets=$(ninja -C "$build" -t targets all | sed -n 's/^\([A-Za-z0-9_]*\): phony$/\1/p')
-present=()
-for t in "${tests[@]}"; do
-    if grep -qx "$t" <<<"$targets"; then present+=("$t"); fi
-done
+# The tests labelled threads (lm_add_qt_test(... LABELS threads)) and what they need.
 # niced: a developer's other builds keep priority.
-nice -n 15 cmake --build "$build" --target "${present[@]}" -j2
+nice -n 15 cmake --build "$build" --target lm_label_threads -j2
 
 export QT_QPA_PLATFORM=offscreen
 export TSAN_OPTIONS="halt_on_error=1:exitcode=66:die_after_fork=0:second_deadlock_stack=1:history_size=7:suppressions=$PWD/scripts/sanitizers/tsan.supp"
-pattern=$(IFS='|'; echo "${tests[*]}")
-ctest --test-dir "$build" -R "^(${pattern})\$" --output-on-failure
+ctest --test-dir "$build" -L '^threads$' --output-on-failure
