@@ -10,25 +10,12 @@
 # only plug-ins built into LM_PLUGIN_OUTPUT_DIRECTORY are installed (into <prefix>/plugins,
 # beside bin/ and the libraries, the layout the development host expects).
 #
-# One definition of the node controller base per process: INodeController is compiled
-# into lmlib alone, since the host's IShowNodeController derives from it, and the plug-ins
-# link to it. A private copy in a plug-in would give the class two identities in one
-# object (every controller's base chain runs through lmlib's): the host's
-# qobject_cast<INodeController *>, which compares meta-objects, would refuse them.
+# The framework (lm_device_framework, src/libs/devices/common) is compiled into each plug-in,
+# but for the node controller base, which lmlib alone defines.
 # The rest of what a plug-in compiles in stays private to it: on ELF it exports its Qt
 # entry points only, as a DLL exports only what it declares, so that its PluginInterface,
 # its copy of the shared identifiers and its static libraries never bind to the host's
 # or to another plug-in's.
-
-set(LM_DEVICE_FRAMEWORK_DIR ${CMAKE_CURRENT_LIST_DIR}/../src/libs/devices/common)
-get_filename_component(LM_DEVICE_FRAMEWORK_DIR ${LM_DEVICE_FRAMEWORK_DIR} ABSOLUTE)
-
-set(LM_DEVICE_FRAMEWORK_SOURCES
-    ${LM_DEVICE_FRAMEWORK_DIR}/PluginInterface.h
-    ${LM_DEVICE_FRAMEWORK_DIR}/PluginInterface.cpp
-    ${LM_DEVICE_FRAMEWORK_DIR}/DevicePluginTraits.h
-    ${LM_DEVICE_FRAMEWORK_DIR}/NodeRegistration.h
-)
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     set(LM_DEVICE_PLUGIN_EXPORTS ${CMAKE_BINARY_DIR}/lm_device_plugin.map)
@@ -50,11 +37,10 @@ function(lm_add_device_plugin target)
         set(_out ${ARG_OUTPUT_DIRECTORY})
     endif()
 
-    add_library(${target} MODULE ${ARG_SOURCES} ${LM_DEVICE_FRAMEWORK_SOURCES})
+    add_library(${target} MODULE ${ARG_SOURCES})
     # Seen by moc too: it goes into the plug-in's metadata.
     target_compile_definitions(${target} PRIVATE LM_DEVICE_PLUGIN_IID="${ARG_IID}")
-    target_include_directories(${target} PRIVATE ${LM_DEVICE_FRAMEWORK_DIR})
-    target_link_libraries(${target} PRIVATE lmlib Qt6::Core Qt6::Gui Qt6::Widgets Qt6::Xml
+    target_link_libraries(${target} PRIVATE lm_device_framework lmlib Qt6::Core Qt6::Gui Qt6::Widgets Qt6::Xml
         ${ARG_LIBS})
     set_target_properties(${target} PROPERTIES
         LIBRARY_OUTPUT_DIRECTORY ${_out}
