@@ -44,7 +44,7 @@
 
 namespace {
 
-const QUuid probeType = QUuid::fromString(u"0c1d2e3f-4a5b-4c6d-8e7f-901234567801");
+const QUuid kProbeType = QUuid::fromString(u"0c1d2e3f-4a5b-4c6d-8e7f-901234567801");
 
 // Set up without a dialog; counts its starts.
 class ProbeDevice : public Device
@@ -82,7 +82,7 @@ class ProbeController : public IShowNodeController
 {
 public:
     explicit ProbeController(Node &node)
-        : IShowNodeController(probeType, node, false)
+        : IShowNodeController(kProbeType, node, false)
     { }
     const OutputSlotDescriptors &outputSlots() const override
     {
@@ -129,12 +129,12 @@ public:
     const NodeTypeRegistry &nodeTypeRegistry(const HostCallbacks &c) override
     {
         callbacks = c;
-        registry.controllerFactories.insert(probeType, [](Node &node) -> INodeController * {
+        registry.controllerFactories.insert(kProbeType, [](Node &node) -> INodeController * {
             auto *controller = new ProbeController(node);
             controller->initValues();
             return controller;
         });
-        registry.controllerNames.insert(probeType, "Probe node");
+        registry.controllerNames.insert(kProbeType, "Probe node");
         registry.dataWidgetFactories.insert(
             IntDataTypeId, [](QWidget *parent) { return new ProbeWidget(parent); });
         return registry;
@@ -287,8 +287,8 @@ private slots:
         QCOMPARE(m_window->canvases().size(), 1);
         TouchCanvas *canvas = m_window->canvases().first();
         // The output's 16:9 picture fills the widget below its title line.
-        canvas->resize(192, 108 + TouchCanvas::TitleHeight);
-        QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(96, TouchCanvas::TitleHeight + 54));
+        canvas->resize(192, 108 + TouchCanvas::kTitleHeight);
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(96, TouchCanvas::kTitleHeight + 54));
         QTRY_VERIFY2(m_out.contains(QStringLiteral("[Left] touch (960, 540) on output 0 \"Main\"")),
             qPrintable(m_out));
     }
@@ -453,8 +453,8 @@ private slots:
 
         // A click on Left's main output, as a user makes it.
         TouchCanvas *canvas = window.canvases().first();
-        canvas->resize(192, 108 + TouchCanvas::TitleHeight);
-        QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(96, TouchCanvas::TitleHeight + 54));
+        canvas->resize(192, 108 + TouchCanvas::kTitleHeight);
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(96, TouchCanvas::kTitleHeight + 54));
         const Show *left = host.instance(QStringLiteral("Left"));
         QTRY_COMPARE(
             DevHost::describe(left->graph().node(1)->controller()->outputValues().front().get()),

@@ -218,7 +218,7 @@ private slots:
             << QByteArray("<lumoraShow>\n\n\n\n\n\n<keep a=\"\xff\"/></lumoraShow>")
             << "not UTF-8 at line 7, column 10: byte 0xff";
         QByteArray attributes;
-        for (int i = 0; i <= ShowFile::MaxAttributes; ++i)
+        for (int i = 0; i <= ShowFile::kMaxAttributes; ++i)
             attributes += " a" + QByteArray::number(i) + "='1'";
         QTest::newRow("attributes") << "<lumoraShow>\n <keep" + attributes + "/></lumoraShow>"
                                     << "an element at line 2, column 2 has more than 1024";
@@ -226,7 +226,7 @@ private slots:
             "<!DOCTYPE s [<!ENTITY e \"x\">]><lumoraShow>&e;</lumoraShow>")
                                  << "a document type declaration at line 1";
         QByteArray servers;
-        for (int i = 1; i <= ShowFile::MaxMediaServers + 1; ++i)
+        for (int i = 1; i <= ShowFile::kMaxMediaServers + 1; ++i)
             servers += "<mediaServer id=\"" + QByteArray::number(i) + "\"/>";
         QTest::newRow("media servers")
             << "<lumoraShow><instances>" + servers + "</instances></lumoraShow>"

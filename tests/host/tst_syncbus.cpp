@@ -13,7 +13,7 @@
 
 namespace {
 
-const QUuid MessageType = QUuid::fromString(u"dafbca35-c182-4a58-a340-c2544e614c2c");
+const QUuid kMessageType = QUuid::fromString(u"dafbca35-c182-4a58-a340-c2544e614c2c");
 
 class EchoDevice : public Device
 {
@@ -37,7 +37,7 @@ public:
 
 QByteArray message(const QByteArray &payload)
 {
-    return MessageType.toByteArray() + '*' + payload;
+    return kMessageType.toByteArray() + '*' + payload;
 }
 
 } // namespace
@@ -93,7 +93,7 @@ private slots:
         for (int show : {1, 2}) {
             const auto &got = echo(show)->received;
             QCOMPARE(got.size(), 3);
-            QCOMPARE(got[0].first, MessageType);
+            QCOMPARE(got[0].first, kMessageType);
             QCOMPARE(got[0].second, QByteArray("1*0"));
             QCOMPARE(got[1].second, QByteArray("2"));
             QCOMPARE(got[2].second, QByteArray(""));

@@ -13,7 +13,7 @@
 namespace {
 
 // The fixed port of the Phidget network server.
-constexpr int ServerPort = 5661;
+constexpr int kServerPort = 5661;
 
 } // namespace
 
@@ -182,11 +182,11 @@ QString BoardSim::turnEncoder(int serial, int hubPort, int channel, int counts)
 
 QString BoardSim::setServerAlive(const QString &address, const QString &instance, bool alive)
 {
-    const QString name = QStringLiteral("[server %1:%2]").arg(address).arg(ServerPort);
+    const QString name = QStringLiteral("[server %1:%2]").arg(address).arg(kServerPort);
     if (!available())
         return QStringLiteral("%1 %2").arg(name, m_reason);
     const QByteArray text = address.toUtf8();
-    const int code = m_api->serverAlive(text.constData(), ServerPort, alive ? 1 : 0);
+    const int code = m_api->serverAlive(text.constData(), kServerPort, alive ? 1 : 0);
     if (code != EPHIDGET_OK) {
         const char *description = nullptr;
         m_api->errorDescription(PhidgetReturnCode(code), &description);
@@ -241,9 +241,9 @@ QStringList BoardSim::pollOutputs()
 
 void BoardSim::waitIdle()
 {
-    if (m_api && m_api->waitIdle(IdleTimeoutMs) == EPHIDGET_TIMEOUT) {
+    if (m_api && m_api->waitIdle(kIdleTimeoutMs) == EPHIDGET_TIMEOUT) {
         qWarning().noquote() << "lm_devhost: the Phidget22 simulation was not idle after"
-                             << IdleTimeoutMs << "ms";
+                             << kIdleTimeoutMs << "ms";
     }
 }
 

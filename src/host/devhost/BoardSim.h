@@ -24,7 +24,7 @@ class BoardSim
 {
 public:
     // The longest wait for the simulation's handlers to have run.
-    static constexpr int IdleTimeoutMs = 5000;
+    static constexpr int kIdleTimeoutMs = 5000;
 
     BoardSim();
     ~BoardSim();

@@ -12,7 +12,7 @@ using namespace StimulusFields;
 namespace {
 
 // Channels of one class on one board.
-constexpr int MaxChannels = 64;
+constexpr int kMaxChannels = 64;
 
 QString simCheck(const StimulusContext &host)
 {
@@ -54,7 +54,7 @@ bool channelFields(const Fields &f, ChannelAddress *address, QString *error)
     return intInRange(f, QStringLiteral("serial"), 0, INT_MAX, 0, &address->serial, error)
         && intInRange(f, QStringLiteral("hubPort"), -1, 15, -1, &address->hubPort, error)
         && intInRange(
-            f, QStringLiteral("channel"), 0, MaxChannels - 1, 0, &address->channel, error);
+            f, QStringLiteral("channel"), 0, kMaxChannels - 1, 0, &address->channel, error);
 }
 
 bool parseAttach(const Fields &f, ScriptEntry *entry, QString *error)
@@ -70,9 +70,9 @@ bool parseAttach(const Fields &f, ScriptEntry *entry, QString *error)
         || !intInRange(f, QStringLiteral("hubPorts"), 0, 16, 0, &hubPorts, error)
         || !intInRange(f, QStringLiteral("hubPort"), -1, 15, hubPorts > 0 ? 0 : -1, &hubPort, error)
         || !intInRange(f, QStringLiteral("hubPortDevice"), 0, 1, 0, &device, error)
-        || !intInRange(f, QStringLiteral("digitalInputs"), 0, MaxChannels, 0, &inputs, error)
-        || !intInRange(f, QStringLiteral("digitalOutputs"), 0, MaxChannels, 0, &outputs, error)
-        || !intInRange(f, QStringLiteral("encoders"), 0, MaxChannels, 0, &encoders, error)) {
+        || !intInRange(f, QStringLiteral("digitalInputs"), 0, kMaxChannels, 0, &inputs, error)
+        || !intInRange(f, QStringLiteral("digitalOutputs"), 0, kMaxChannels, 0, &outputs, error)
+        || !intInRange(f, QStringLiteral("encoders"), 0, kMaxChannels, 0, &encoders, error)) {
         return false;
     }
     if ((hubPorts == 0) != (hubPort < 0) || hubPort >= qMax(hubPorts, 1)) {

@@ -10,8 +10,8 @@
 
 namespace {
 
-const QString stimuliTag = QStringLiteral("stimuli");
-const QString touchScreenType = QStringLiteral("TouchScreen");
+const QString kStimuliTag = QStringLiteral("stimuli");
+const QString kTouchScreenType = QStringLiteral("TouchScreen");
 
 } // namespace
 
@@ -102,7 +102,7 @@ bool DevHost::buildInstances(QString *error)
     // The scripted entries are part of the show: refused with it, before any run.
     QDomElement stimuli;
     for (const QDomElement &section : m_file.otherSections()) {
-        if (section.tagName() != stimuliTag)
+        if (section.tagName() != kStimuliTag)
             continue;
         if (!stimuli.isNull()) {
             if (error)
@@ -235,7 +235,7 @@ int DevHost::touch(int server, int output, const QPointF &pos)
                   QString::number(output), outputName));
     emit touched(server, output, pos);
     int reached = 0;
-    for (Device *device : show->devicesOfType(touchScreenType)) {
+    for (Device *device : show->devicesOfType(kTouchScreenType)) {
         // By name: the host knows the slot, not the plug-in's class. Direct: the
         // device lives on this thread, as every instance does here.
         if (QMetaObject::invokeMethod(device, "onServerOutputTouched", Qt::DirectConnection,

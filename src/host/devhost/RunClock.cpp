@@ -110,7 +110,7 @@ QString RunClock::awaitPendingResults()
 {
     // Work on a device's own thread (a ping probe) runs on the real clock; under virtual
     // time it takes no virtual time, so that its result lands on the same tick every run.
-    QDeadlineTimer deadline(PendingResultsWaitMs);
+    QDeadlineTimer deadline(kPendingResultsWaitMs);
     for (const QPointer<Device> &device : std::as_const(m_owingDevices)) {
         while (device && device->property(pendingResultsName).toInt() > 0) {
             if (deadline.hasExpired()) {
@@ -120,7 +120,7 @@ QString RunClock::awaitPendingResults()
                                              "the run goes on without waiting for them")
                                   .arg(device->typeName())
                                   .arg(device->deviceNumber())
-                                  .arg(PendingResultsWaitMs);
+                                  .arg(kPendingResultsWaitMs);
                 }
                 m_pendingWaitReported = true;
                 return warning;

@@ -24,7 +24,7 @@ class RunClock : public QObject
 public:
     // Under virtual time, how long a tick waits for the results a device's own threads
     // still owe (its "pendingResults" property), before it goes on without them.
-    static constexpr int PendingResultsWaitMs = 5000;
+    static constexpr int kPendingResultsWaitMs = 5000;
 
     explicit RunClock(QObject *parent = nullptr);
 

@@ -107,8 +107,8 @@ bool Script::fail(int line, const QString &text, QString *error) const
 bool Script::add(int line, const QString &timeText, const QString &kindName, const Fields &fields,
     QString *error)
 {
-    if (m_entries.size() >= size_t(MaxEntries))
-        return fail(line, QStringLiteral("more than %1 entries").arg(MaxEntries), error);
+    if (m_entries.size() >= size_t(kMaxEntries))
+        return fail(line, QStringLiteral("more than %1 entries").arg(kMaxEntries), error);
     const StimulusKind *kind = findStimulusKind(kindName);
     if (!kind) {
         return fail(line,
@@ -116,11 +116,11 @@ bool Script::add(int line, const QString &timeText, const QString &kindName, con
     }
     bool ok = false;
     const double at = timeText.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(at) || at < 0 || at > MaxSeconds) {
+    if (!ok || !std::isfinite(at) || at < 0 || at > kMaxSeconds) {
         return fail(line,
             QStringLiteral("the time \"%1\" is not a number of seconds from 0 to %2")
                 .arg(timeText)
-                .arg(MaxSeconds),
+                .arg(kMaxSeconds),
             error);
     }
     ScriptEntry entry;
@@ -154,9 +154,9 @@ bool Script::parseText(const QByteArray &text, const QString &origin, QString *e
         QString content = lines[i];
         if (content.endsWith(QLatin1Char('\r')))
             content.chop(1);
-        if (content.size() > MaxLineLength) {
+        if (content.size() > kMaxLineLength) {
             return fail(
-                line, QStringLiteral("longer than %1 characters").arg(MaxLineLength), error);
+                line, QStringLiteral("longer than %1 characters").arg(kMaxLineLength), error);
         }
         const QString trimmed = content.trimmed();
         if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')))
@@ -202,11 +202,11 @@ bool Script::parseSection(const QDomElement &section, const QString &origin, QSt
         const QDomNamedNodeMap attributes = e.attributes();
         for (int i = 0; i < attributes.count(); ++i) {
             const QDomAttr a = attributes.item(i).toAttr();
-            if (a.value().size() > MaxLineLength) {
+            if (a.value().size() > kMaxLineLength) {
                 return fail(line,
                     QStringLiteral("\"%1\" is longer than %2 characters")
                         .arg(a.name())
-                        .arg(MaxLineLength),
+                        .arg(kMaxLineLength),
                     error);
             }
             if (a.name() != QLatin1String("at"))
@@ -224,8 +224,8 @@ bool Script::parseSection(const QDomElement &section, const QString &origin, QSt
 
 bool Script::parseCommand(const QString &command, ScriptEntry *entry, QString *error)
 {
-    if (command.size() > MaxLineLength)
-        return failWith(error, QStringLiteral("longer than %1 characters").arg(MaxLineLength));
+    if (command.size() > kMaxLineLength)
+        return failWith(error, QStringLiteral("longer than %1 characters").arg(kMaxLineLength));
     QStringList words;
     Fields fields;
     if (!splitWords(command, &words, error))

@@ -20,10 +20,10 @@ class StimulusContext;
 class Script
 {
 public:
-    static constexpr int MaxEntries = 10000;
+    static constexpr int kMaxEntries = 10000;
     static constexpr qint64 MaxTextSize = 1024 * 1024;
-    static constexpr int MaxLineLength = 4096;
-    static constexpr double MaxSeconds = 1e7;
+    static constexpr int kMaxLineLength = 4096;
+    static constexpr double kMaxSeconds = 1e7;
 
     // Errors are "ORIGIN, line N: what is wrong".
     bool parseText(const QByteArray &text, const QString &origin, QString *error);

@@ -43,7 +43,7 @@ bool ScriptRunner::push(const QString &command, QString *error)
 void ScriptRunner::start()
 {
     m_nextEntry = 0;
-    m_ticksSinceStimulus = SettleTicks;
+    m_ticksSinceStimulus = kSettleTicks;
     m_ticksAfterScript = 0;
     m_results.assign(m_script.entries().size(), EntryResult());
     m_scriptEndAnnounced = false;
@@ -64,7 +64,7 @@ void ScriptRunner::runDue(qint64 now)
             break;
         if (entry.expectation) {
             // In order: a later entry waits for this one.
-            if (m_ticksSinceStimulus < SettleTicks)
+            if (m_ticksSinceStimulus < kSettleTicks)
                 break;
             if (m_beforeCheck)
                 m_beforeCheck();
@@ -83,7 +83,7 @@ void ScriptRunner::runDue(qint64 now)
         if (!m_clock.isRunning())
             return;
     }
-    if (m_ticksSinceStimulus < SettleTicks)
+    if (m_ticksSinceStimulus < kSettleTicks)
         ++m_ticksSinceStimulus;
     if (scriptDone() && !m_script.isEmpty() && !m_scriptEndAnnounced) {
         m_scriptEndAnnounced = true;
@@ -97,7 +97,7 @@ void ScriptRunner::runDue(qint64 now)
 bool ScriptRunner::settledAfterScript()
 {
     return m_clock.runLength() < 0 && !m_runsAfterScript && !m_script.isEmpty() && scriptDone()
-        && ++m_ticksAfterScript > SettleTicks;
+        && ++m_ticksAfterScript > kSettleTicks;
 }
 
 void ScriptRunner::endRun()

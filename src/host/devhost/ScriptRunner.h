@@ -23,7 +23,7 @@ public:
     // An expectation waits at least this many ticks after the last stimulus before it,
     // so that what the stimulus set off (sync messages relayed through the master)
     // has arrived, however late the ticks come on a loaded machine.
-    static constexpr int SettleTicks = 5;
+    static constexpr int kSettleTicks = 5;
 
     // What became of each entry of the script, by its index.
     enum class Outcome { Pending, Applied, Met, NotMet, NotChecked };
@@ -84,7 +84,7 @@ private:
     Script m_script;
     size_t m_nextEntry = 0;
     std::vector<ScriptEntry> m_pushed;
-    int m_ticksSinceStimulus = SettleTicks;
+    int m_ticksSinceStimulus = kSettleTicks;
     int m_ticksAfterScript = 0;
     bool m_runsAfterScript = false;
     bool m_scriptEndAnnounced = false;

@@ -12,7 +12,7 @@
 
 namespace {
 
-const QUuid phidgetChannelDataTypeId = QUuid::fromString(u"b352438c-fb24-44c7-b98f-94c666c06929");
+const QUuid kPhidgetChannelDataTypeId = QUuid::fromString(u"b352438c-fb24-44c7-b98f-94c666c06929");
 
 // What a rule's judgement says about a value that is an integer in the rule's range.
 struct Verdict
@@ -151,7 +151,7 @@ Verdict phidgetChannelType(qint64 value, const Context &)
 constexpr qint64 intMax = INT_MAX;
 
 // The integer attributes of the plug-ins' device elements.
-const Rule rules[] = {
+const Rule kRules[] = {
     {"Ping", "device", "intervalSec", INT_MIN, intMax, nullptr, pingInterval},
     {"TouchScreen", "device", "serverId", -1, intMax,
         "no \"serverId\": -1, the device watches no media server", touchServer},
@@ -176,7 +176,7 @@ bool checkRules(const QString &type, const QDomElement &e, const QList<InstanceC
     QStringList *warnings, QString *errorText)
 {
     const Context context {instances, e};
-    for (const Rule &rule : rules) {
+    for (const Rule &rule : kRules) {
         if (type != QLatin1String(rule.deviceType) || e.tagName() != QLatin1String(rule.tag))
             continue;
         const QString name = QString::fromLatin1(rule.attribute);
@@ -363,7 +363,7 @@ QString dataTypeName(const QUuid &type)
         return QStringLiteral("2D vector");
     if (type == DeviceDescriptorDataTypeId)
         return QStringLiteral("device descriptor");
-    if (type == phidgetChannelDataTypeId)
+    if (type == kPhidgetChannelDataTypeId)
         return QStringLiteral("Phidget channel");
     return type.toString(QUuid::WithoutBraces);
 }

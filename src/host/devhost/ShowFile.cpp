@@ -23,17 +23,17 @@
 
 namespace {
 
-const QString rootTag = QStringLiteral("lumoraShow");
-const QString instancesTag = QStringLiteral("instances");
-const QString devicesTag = QStringLiteral("devices");
-const QString nodesTag = QStringLiteral("nodes");
-const QString connectionsTag = QStringLiteral("connections");
-const QString producerTag = QStringLiteral("producer");
-const QString mediaServerTag = QStringLiteral("mediaServer");
-const QString outputTag = QStringLiteral("output");
-const QString nodeTag = QStringLiteral("node");
-const QString valueConnectionTag = QStringLiteral("valueConnection");
-const QString triggerConnectionTag = QStringLiteral("triggerConnection");
+const QString kRootTag = QStringLiteral("lumoraShow");
+const QString kInstancesTag = QStringLiteral("instances");
+const QString kDevicesTag = QStringLiteral("devices");
+const QString kNodesTag = QStringLiteral("nodes");
+const QString kConnectionsTag = QStringLiteral("connections");
+const QString kProducerTag = QStringLiteral("producer");
+const QString kMediaServerTag = QStringLiteral("mediaServer");
+const QString kOutputTag = QStringLiteral("output");
+const QString kNodeTag = QStringLiteral("node");
+const QString kValueConnectionTag = QStringLiteral("valueConnection");
+const QString kTriggerConnectionTag = QStringLiteral("triggerConnection");
 
 QString where(const QDomNode &node)
 {
@@ -312,9 +312,9 @@ QString referenceWhitespaceInValues(const QString &text)
     return result;
 }
 
-const QStringList valueConnectionAttributes {QStringLiteral("fromNode"), QStringLiteral("output"),
+const QStringList kValueConnectionAttributes {QStringLiteral("fromNode"), QStringLiteral("output"),
     QStringLiteral("toNode"), QStringLiteral("input")};
-const QStringList triggerConnectionAttributes {QStringLiteral("fromNode"),
+const QStringList kTriggerConnectionAttributes {QStringLiteral("fromNode"),
     QStringLiteral("outputTrigger"), QStringLiteral("toNode"), QStringLiteral("inputTrigger")};
 
 // The four numbers of a connection, in the order of its attributes.
@@ -384,9 +384,9 @@ bool ShowFile::parse(const QByteArray &xml, QString *error)
 
     std::optional<QString> problem = notUtf8(xml);
     if (!problem)
-        problem = tooManyAttributes(xml, MaxAttributes);
+        problem = tooManyAttributes(xml, kMaxAttributes);
     if (!problem)
-        problem = scan(xml, MaxDepth);
+        problem = scan(xml, kMaxDepth);
     if (problem)
         return fail(error, *problem);
     QString message;
@@ -398,31 +398,31 @@ bool ShowFile::parse(const QByteArray &xml, QString *error)
                 .arg(positionText(line, column), message));
     }
     const QDomElement root = m_document.documentElement();
-    if (root.tagName() != rootTag) {
+    if (root.tagName() != kRootTag) {
         return fail(error,
-            QStringLiteral("the root element is <%1>, not <%2>").arg(root.tagName(), rootTag));
+            QStringLiteral("the root element is <%1>, not <%2>").arg(root.tagName(), kRootTag));
     }
-    int version = FormatVersion;
-    if (!readInt(root, QStringLiteral("version"), &version, error, FormatVersion))
+    int version = kFormatVersion;
+    if (!readInt(root, QStringLiteral("version"), &version, error, kFormatVersion))
         return false;
-    if (version < 1 || version > FormatVersion) {
+    if (version < 1 || version > kFormatVersion) {
         return fail(error,
             QStringLiteral("show format version %1 is not supported (this host reads %2)")
                 .arg(version)
-                .arg(FormatVersion));
+                .arg(kFormatVersion));
     }
     m_showName = root.attribute(QStringLiteral("name"));
 
     QDomElement instances;
     for (const QDomElement &section : childElements(root)) {
         QDomElement *slot = nullptr;
-        if (section.tagName() == instancesTag)
+        if (section.tagName() == kInstancesTag)
             slot = &instances;
-        else if (section.tagName() == devicesTag)
+        else if (section.tagName() == kDevicesTag)
             slot = &m_devices;
-        else if (section.tagName() == nodesTag)
+        else if (section.tagName() == kNodesTag)
             slot = &m_nodes;
-        else if (section.tagName() == connectionsTag)
+        else if (section.tagName() == kConnectionsTag)
             slot = &m_connections;
         if (!slot) {
             m_otherSections.append(section);
@@ -455,11 +455,11 @@ bool ShowFile::parse(const QByteArray &xml, QString *error)
 bool ShowFile::checkSize(QString *error) const
 {
     const qsizetype servers = m_instances.size() - 1;
-    if (servers > MaxMediaServers) {
+    if (servers > kMaxMediaServers) {
         return fail(error,
             QStringLiteral("%1 media servers: a show takes at most %2")
                 .arg(servers)
-                .arg(MaxMediaServers));
+                .arg(kMaxMediaServers));
     }
     qint64 elements = 0;
     QList<QDomElement> pending {m_devices, m_nodes, m_connections};
@@ -492,14 +492,14 @@ bool ShowFile::parseInstances(const QDomElement &section, QString *error)
     bool haveProducer = false;
     for (const QDomElement &e : childElements(section)) {
         InstanceConfig inst;
-        if (e.tagName() == producerTag) {
+        if (e.tagName() == kProducerTag) {
             if (haveProducer)
                 return fail(error, QStringLiteral("a second <producer> at %1").arg(where(e)));
             haveProducer = true;
             inst.name = e.attribute(QStringLiteral("name"), QStringLiteral("Producer"));
             // The producer's machine, where boards attached to it live.
             inst.address = e.attribute(QStringLiteral("address"));
-        } else if (e.tagName() == mediaServerTag) {
+        } else if (e.tagName() == kMediaServerTag) {
             inst.isProducer = false;
             if (!readInt(e, QStringLiteral("id"), &inst.mediaServerId, error))
                 return false;
@@ -515,7 +515,7 @@ bool ShowFile::parseInstances(const QDomElement &section, QString *error)
             inst.address = e.attribute(QStringLiteral("address"));
             QSet<int> outputIds;
             for (const QDomElement &o : childElements(e)) {
-                if (o.tagName() != outputTag) {
+                if (o.tagName() != kOutputTag) {
                     return fail(error,
                         QStringLiteral("unexpected <%1> in <mediaServer> at %2")
                             .arg(o.tagName(), where(o)));
@@ -661,7 +661,7 @@ bool ShowFile::createNodes(Show &show, const ShowChecks::DeviceElements &devices
     // Node id to the line that gave it, for the message about a repeated one.
     QHash<int, int> lines;
     for (const QDomElement &e : childElements(m_nodes)) {
-        if (e.tagName() != nodeTag)
+        if (e.tagName() != kNodeTag)
             return fail(error,
                 QStringLiteral("unexpected <%1> in <nodes> at %2").arg(e.tagName(), where(e)));
         int id = -1;
@@ -719,14 +719,14 @@ bool ShowFile::createConnections(Show &show, QString *error) const
     for (const QDomElement &e : childElements(m_connections)) {
         QString reason;
         bool ok = false;
-        if (e.tagName() == valueConnectionTag) {
+        if (e.tagName() == kValueConnectionTag) {
             ValueConnection c;
-            if (!readConnection(e, valueConnectionAttributes, &c, error))
+            if (!readConnection(e, kValueConnectionAttributes, &c, error))
                 return false;
             ok = graph.connectValue(c, &reason) && ShowChecks::checkValueTypes(c, graph, &reason);
-        } else if (e.tagName() == triggerConnectionTag) {
+        } else if (e.tagName() == kTriggerConnectionTag) {
             TriggerConnection c;
-            if (!readConnection(e, triggerConnectionAttributes, &c, error))
+            if (!readConnection(e, kTriggerConnectionAttributes, &c, error))
                 return false;
             ok = graph.connectTrigger(c, &reason);
         } else {
@@ -747,14 +747,14 @@ QString ShowFile::save(const Show &show, const QString &showName,
     {
         XmlWriter writer(&text);
         writer.setAutoLineBreaks(true);
-        writer.startElement(rootTag);
-        writer.attribute(QStringLiteral("version"), FormatVersion);
+        writer.startElement(kRootTag);
+        writer.attribute(QStringLiteral("version"), kFormatVersion);
         if (!showName.isEmpty())
             writer.attribute(QStringLiteral("name"), showName);
 
-        writer.startElement(instancesTag);
+        writer.startElement(kInstancesTag);
         for (const InstanceConfig &inst : instances) {
-            writer.startElement(inst.isProducer ? producerTag : mediaServerTag);
+            writer.startElement(inst.isProducer ? kProducerTag : kMediaServerTag);
             if (!inst.isProducer)
                 writer.attribute(QStringLiteral("id"), inst.mediaServerId);
             writer.attribute(QStringLiteral("name"), inst.name);
@@ -762,24 +762,24 @@ QString ShowFile::save(const Show &show, const QString &showName,
                 writer.attribute(QStringLiteral("address"), inst.address);
             writer.attribute(QStringLiteral("master"), inst.master ? 1 : 0);
             for (const InstanceConfig::Output &o : inst.outputs) {
-                writer.startElement(outputTag);
+                writer.startElement(kOutputTag);
                 writer.attribute(QStringLiteral("id"), o.id);
                 writer.attribute(QStringLiteral("name"), o.name);
                 writer.attribute(QStringLiteral("kind"), o.kind);
-                writer.endElement(outputTag);
+                writer.endElement(kOutputTag);
             }
-            writer.endElement(inst.isProducer ? producerTag : mediaServerTag);
+            writer.endElement(inst.isProducer ? kProducerTag : kMediaServerTag);
         }
-        writer.endElement(instancesTag);
+        writer.endElement(kInstancesTag);
 
-        writer.startElement(devicesTag);
+        writer.startElement(kDevicesTag);
         for (Device *device : show.allDevices())
             device->writeXml(writer);
-        writer.endElement(devicesTag);
+        writer.endElement(kDevicesTag);
 
-        writer.startElement(nodesTag);
+        writer.startElement(kNodesTag);
         for (const Node *node : show.graph().nodes()) {
-            writer.startElement(nodeTag);
+            writer.startElement(kNodeTag);
             writer.attribute(QStringLiteral("id"), node->id());
             writer.attribute(
                 QStringLiteral("type"), node->controllerType().toString(QUuid::WithoutBraces));
@@ -787,20 +787,20 @@ QString ShowFile::save(const Show &show, const QString &showName,
                 writer.attribute(QStringLiteral("name"), node->name());
             if (node->controller())
                 node->controller()->writeValues(writer);
-            writer.endElement(nodeTag);
+            writer.endElement(kNodeTag);
         }
-        writer.endElement(nodesTag);
+        writer.endElement(kNodesTag);
 
-        writer.startElement(connectionsTag);
-        writeConnections(writer, show.graph(), valueConnectionTag, valueConnectionAttributes,
+        writer.startElement(kConnectionsTag);
+        writeConnections(writer, show.graph(), kValueConnectionTag, kValueConnectionAttributes,
             show.graph().valueConnections());
-        writeConnections(writer, show.graph(), triggerConnectionTag, triggerConnectionAttributes,
+        writeConnections(writer, show.graph(), kTriggerConnectionTag, kTriggerConnectionAttributes,
             show.graph().triggerConnections());
-        writer.endElement(connectionsTag);
+        writer.endElement(kConnectionsTag);
 
         for (const QDomElement &section : otherSections)
             writeElement(writer, section);
-        writer.endElement(rootTag);
+        writer.endElement(kRootTag);
     }
     return referenceWhitespaceInValues(text);
 }

@@ -38,17 +38,17 @@ struct InstanceConfig
 class ShowFile
 {
 public:
-    static constexpr int FormatVersion = 1;
+    static constexpr int kFormatVersion = 1;
     // Larger files are refused before parsing.
     static constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
     // Deeper element nesting is refused before the document is built: the DOM is
     // freed recursively, and a few hundred thousand levels would overflow the stack.
-    static constexpr int MaxDepth = 256;
+    static constexpr int kMaxDepth = 256;
     // The XML reader's time grows with the square of the attributes of one element.
-    static constexpr int MaxAttributes = 1024;
+    static constexpr int kMaxAttributes = 1024;
     // Every instance holds a copy of the show, so a show costs its instances times its
     // devices, nodes and connections: both are bounded.
-    static constexpr int MaxMediaServers = 1000;
+    static constexpr int kMaxMediaServers = 1000;
     // Instances times the elements of <devices>, <nodes> and <connections>.
     static constexpr qint64 MaxElementCopies = 500000;
 

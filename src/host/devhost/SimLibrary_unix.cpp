@@ -3,19 +3,19 @@
 #include <dlfcn.h>
 
 namespace {
-constexpr char LibraryName[] = "libphidget22.so.0";
+constexpr char kLibraryName[] = "libphidget22.so.0";
 }
 
 QString SimLibrary::fileName()
 {
-    return QString::fromLatin1(LibraryName);
+    return QString::fromLatin1(kLibraryName);
 }
 
 void *SimLibrary::open(QString *reason)
 {
-    void *library = dlopen(LibraryName, RTLD_NOW | RTLD_NOLOAD);
+    void *library = dlopen(kLibraryName, RTLD_NOW | RTLD_NOLOAD);
     if (!library)
-        library = dlopen(LibraryName, RTLD_NOW);
+        library = dlopen(kLibraryName, RTLD_NOW);
     if (!library && reason) {
         *reason = QStringLiteral("%1 cannot be loaded (%2)")
                       .arg(fileName(), QString::fromLocal8Bit(dlerror()));

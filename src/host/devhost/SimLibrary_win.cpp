@@ -4,21 +4,21 @@
 
 namespace {
 // The vendor's name for the library, which the plug-in imports.
-constexpr wchar_t LibraryName[] = L"phidget22.dll";
+constexpr wchar_t kLibraryName[] = L"phidget22.dll";
 } // namespace
 
 QString SimLibrary::fileName()
 {
-    return QString::fromWCharArray(LibraryName);
+    return QString::fromWCharArray(kLibraryName);
 }
 
 void *SimLibrary::open(QString *reason)
 {
     // The module the plug-in loaded, with a reference of our own that outlives the plug-in.
     HMODULE library = nullptr;
-    if (!::GetModuleHandleExW(0, LibraryName, &library)) {
+    if (!::GetModuleHandleExW(0, kLibraryName, &library)) {
         // Not from the current folder or PATH: the program's folder and the system's only.
-        library = ::LoadLibraryExW(LibraryName, nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+        library = ::LoadLibraryExW(kLibraryName, nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
     }
     if (!library && reason) {
         *reason = QStringLiteral("%1 cannot be loaded (Windows error %2)")

@@ -9,7 +9,7 @@
 namespace {
 
 // Coordinates and the like beyond this are typing errors, not positions.
-constexpr double MaxMagnitude = 1e9;
+constexpr double kMaxMagnitude = 1e9;
 
 } // namespace
 
@@ -61,11 +61,11 @@ bool StimulusFields::realField(const Fields &f, const QString &name, double *val
 {
     bool ok = false;
     const double v = f.value(name).trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(v) || std::fabs(v) > MaxMagnitude) {
+    if (!ok || !std::isfinite(v) || std::fabs(v) > kMaxMagnitude) {
         return failWith(error,
             QStringLiteral("\"%1\" needs a number (at most %2 in size), not \"%3\"")
                 .arg(name)
-                .arg(MaxMagnitude)
+                .arg(kMaxMagnitude)
                 .arg(f.value(name)));
     }
     *value = v;

@@ -145,9 +145,9 @@ int main(int argc, char *argv[])
     if (parser.isSet(forOption)) {
         bool ok = false;
         seconds = parser.value(forOption).toDouble(&ok);
-        if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > Script::MaxSeconds)
+        if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > Script::kMaxSeconds)
             return usageError(QStringLiteral("--for needs a number of seconds from 0 to %1")
-                                  .arg(Script::MaxSeconds));
+                                  .arg(Script::kMaxSeconds));
     }
     bool tickOk = false;
     const int tickMs = parser.value(tickOption).toInt(&tickOk);

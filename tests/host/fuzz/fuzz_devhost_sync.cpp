@@ -13,7 +13,7 @@
 
 namespace {
 
-const QByteArray pingShow = R"(<lumoraShow>
+const QByteArray kPingShow = R"(<lumoraShow>
   <instances>
     <producer name="Producer" master="1"/>
     <mediaServer id="1" name="Stage"/>
@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static fuzz::Host h;
     static const bool loaded = [] {
         QString error;
-        if (!h.host.loadShowText(pingShow, &error))
+        if (!h.host.loadShowText(kPingShow, &error))
             fuzz::fail("the fuzzer's show does not load:", error);
         return true;
     }();

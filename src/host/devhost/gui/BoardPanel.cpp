@@ -20,13 +20,13 @@
 namespace {
 
 // Channel types of a Phidget channel in the device's stored form.
-constexpr int digitalInputType = 5;
-constexpr int digitalOutputType = 6;
-constexpr int encoderType = 8;
+constexpr int kDigitalInputType = 5;
+constexpr int kDigitalOutputType = 6;
+constexpr int kEncoderType = 8;
 // The simulation's limit of channels of one class.
-constexpr int maxChannels = 64;
+constexpr int kMaxChannels = 64;
 // Detents of one turn of a dial.
-constexpr int dialSteps = 24;
+constexpr int kDialSteps = 24;
 
 QString quoted(const QString &text)
 {
@@ -41,7 +41,7 @@ int countOf(const QList<BoardInfo::Channel> &channels)
     int count = 0;
     for (const BoardInfo::Channel &c : channels)
         count = std::max(count, c.number + 1);
-    return std::min(count, maxChannels);
+    return std::min(count, kMaxChannels);
 }
 
 QString lampStyle(int state)
@@ -88,13 +88,13 @@ QList<BoardInfo> BoardInfo::fromShow(const DevHost &host)
             channel.hubPort = c.attribute(QStringLiteral("hubPort"), QStringLiteral("-1")).toInt();
             channel.number = c.attribute(QStringLiteral("channelNumber")).toInt(&ok);
             channel.name = c.attribute(QStringLiteral("name"));
-            if (!ok || channel.number < 0 || channel.number >= maxChannels)
+            if (!ok || channel.number < 0 || channel.number >= kMaxChannels)
                 continue;
             const int type = c.attribute(QStringLiteral("type")).toInt();
-            QList<Channel> *list = type == digitalInputType ? &board.inputs
-                : type == digitalOutputType                 ? &board.outputs
-                : type == encoderType                       ? &board.encoders
-                                                            : nullptr;
+            QList<Channel> *list = type == kDigitalInputType ? &board.inputs
+                : type == kDigitalOutputType                 ? &board.outputs
+                : type == kEncoderType                       ? &board.encoders
+                                                             : nullptr;
             if (list)
                 list->append(channel);
         }
@@ -191,7 +191,7 @@ BoardPanel::BoardPanel(DevHost &host, const BoardInfo &board, QWidget *parent)
     }
     for (const BoardInfo::Channel &channel : board.encoders) {
         auto *dial = new QDial(this);
-        dial->setRange(0, dialSteps - 1);
+        dial->setRange(0, kDialSteps - 1);
         dial->setWrapping(true);
         dial->setNotchesVisible(true);
         dial->setFixedSize(48, 48);
@@ -201,10 +201,10 @@ BoardPanel::BoardPanel(DevHost &host, const BoardInfo &board, QWidget *parent)
         connect(dial, &QDial::valueChanged, this, [this, index, channel](int value) {
             int counts = value - m_dialValues[index];
             // The short way round across the wrap.
-            if (counts > dialSteps / 2)
-                counts -= dialSteps;
-            else if (counts < -dialSteps / 2)
-                counts += dialSteps;
+            if (counts > kDialSteps / 2)
+                counts -= kDialSteps;
+            else if (counts < -kDialSteps / 2)
+                counts += kDialSteps;
             m_dialValues[index] = value;
             if (counts != 0) {
                 push(QStringLiteral("turnEncoder serial=%1 channel=%2 counts=%3%4")

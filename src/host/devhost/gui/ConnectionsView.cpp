@@ -53,8 +53,8 @@ void ConnectionsView::reload()
     const auto add = [this](const QString &from, const QString &to, const QString &kind,
                          int fromNode, int toNode) {
         auto *item = new QTreeWidgetItem(this, {from, to, kind});
-        item->setData(FromColumn, FromNodeRole, fromNode);
-        item->setData(FromColumn, ToNodeRole, toNode);
+        item->setData(FromColumn, kFromNodeRole, fromNode);
+        item->setData(FromColumn, kToNodeRole, toNode);
     };
     for (const ValueConnection &c : graph.valueConnections()) {
         add(endText(graph, c.fromNode, c.output, &INodeController::outputSlots),

@@ -13,8 +13,8 @@ class ConnectionsView : public QTreeWidget
 public:
     enum Column { FromColumn, ToColumn, KindColumn };
     // On a row's first column: the node it feeds and the node it comes from.
-    static constexpr int ToNodeRole = Qt::UserRole;
-    static constexpr int FromNodeRole = Qt::UserRole + 1;
+    static constexpr int kToNodeRole = Qt::UserRole;
+    static constexpr int kFromNodeRole = Qt::UserRole + 1;
 
     explicit ConnectionsView(Show &show, QWidget *parent = nullptr);
 

@@ -22,19 +22,19 @@ namespace DevHostGui {
 
 namespace {
 
-const QString guiName = QStringLiteral("gui");
-const QString offscreenName = QStringLiteral("offscreen");
-const QString screenshotName = QStringLiteral("screenshot");
-const QString instanceName = QStringLiteral("instance");
-const QString selectName = QStringLiteral("select");
-const QString setupName = QStringLiteral("screenshot-setup");
-const QString pressName = QStringLiteral("screenshot-press");
+const QString kGuiName = QStringLiteral("gui");
+const QString kOffscreenName = QStringLiteral("offscreen");
+const QString kScreenshotName = QStringLiteral("screenshot");
+const QString kInstanceName = QStringLiteral("instance");
+const QString kSelectName = QStringLiteral("select");
+const QString kSetupName = QStringLiteral("screenshot-setup");
+const QString kPressName = QStringLiteral("screenshot-press");
 
 // How long a dialog gets to appear, and to lay itself out and paint before it is shot.
-constexpr int dialogAppearMs = 3000;
-constexpr int dialogSettleMs = 400;
+constexpr int kDialogAppearMs = 3000;
+constexpr int kDialogSettleMs = 400;
 // Without --for, the window is shot and the run ends this long after the last dialog.
-constexpr int windowSettleMs = 1000;
+constexpr int kWindowSettleMs = 1000;
 
 bool hasDisplay()
 {
@@ -72,8 +72,8 @@ std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv)
         const QByteArray argument(argv[i]);
         if (argument == "--")
             break;
-        gui = gui || argument == "--" + guiName.toLatin1();
-        offscreen = offscreen || argument == "--" + offscreenName.toLatin1();
+        gui = gui || argument == "--" + kGuiName.toLatin1();
+        offscreen = offscreen || argument == "--" + kOffscreenName.toLatin1();
     }
     if (!gui)
         return std::make_unique<QCoreApplication>(argc, argv);
@@ -91,22 +91,22 @@ std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv)
 void addOptions(QCommandLineParser &parser)
 {
     parser.addOptions({
-        {guiName, QStringLiteral("Show the running show in a window.")},
-        {offscreenName,
+        {kGuiName, QStringLiteral("Show the running show in a window.")},
+        {kOffscreenName,
             QStringLiteral("With --gui: draw the window offscreen (no display needed).")},
-        {screenshotName,
+        {kScreenshotName,
             QStringLiteral("With --gui: save screenshots (PNG) into this directory; without "
                            "--for the run ends once they are taken."),
             QStringLiteral("dir")},
-        {instanceName, QStringLiteral("With --gui: the instance whose tab is shown first."),
+        {kInstanceName, QStringLiteral("With --gui: the instance whose tab is shown first."),
             QStringLiteral("name")},
-        {selectName, QStringLiteral("With --gui: select this node in that tab."),
+        {kSelectName, QStringLiteral("With --gui: select this node in that tab."),
             QStringLiteral("node")},
-        {setupName,
+        {kSetupName,
             QStringLiteral("With --screenshot: open the setup dialog of this device (TYPE:NUMBER) "
                            "and shoot it."),
             QStringLiteral("device")},
-        {pressName,
+        {kPressName,
             QStringLiteral("With --screenshot and --select: press this button (object name) of "
                            "the node's property editors and shoot the dialog it opens."),
             QStringLiteral("button")},
@@ -115,10 +115,10 @@ void addOptions(QCommandLineParser &parser)
 
 bool readOptions(const QCommandLineParser &parser, Options *options, QString *error)
 {
-    options->enabled = parser.isSet(guiName);
+    options->enabled = parser.isSet(kGuiName);
     if (!options->enabled) {
         for (const QString &name :
-            {offscreenName, screenshotName, instanceName, selectName, setupName, pressName}) {
+            {kOffscreenName, kScreenshotName, kInstanceName, kSelectName, kSetupName, kPressName}) {
             if (parser.isSet(name)) {
                 *error = QStringLiteral("--%1 needs --gui").arg(name);
                 return false;
@@ -128,24 +128,24 @@ bool readOptions(const QCommandLineParser &parser, Options *options, QString *er
     }
     // main's --for: it ends the run, and the window is shot then.
     options->timeLimited = parser.isSet(QStringLiteral("for"));
-    options->screenshotDir = parser.value(screenshotName);
-    options->instance = parser.value(instanceName);
-    if (parser.isSet(selectName)) {
+    options->screenshotDir = parser.value(kScreenshotName);
+    options->instance = parser.value(kInstanceName);
+    if (parser.isSet(kSelectName)) {
         bool ok = false;
-        options->selectNode = parser.value(selectName).toInt(&ok);
+        options->selectNode = parser.value(kSelectName).toInt(&ok);
         if (!ok || options->selectNode < 1) {
             *error = QStringLiteral("--select needs a node id of 1 or more");
             return false;
         }
     }
-    for (const QString &name : {setupName, pressName}) {
+    for (const QString &name : {kSetupName, kPressName}) {
         if (parser.isSet(name) && options->screenshotDir.isEmpty()) {
             *error = QStringLiteral("--%1 needs --screenshot DIR").arg(name);
             return false;
         }
     }
-    if (parser.isSet(setupName)) {
-        const QStringList parts = parser.value(setupName).split(QLatin1Char(':'));
+    if (parser.isSet(kSetupName)) {
+        const QStringList parts = parser.value(kSetupName).split(QLatin1Char(':'));
         bool ok = false;
         options->setupNumber = parts.size() == 2 ? parts[1].toInt(&ok) : -1;
         options->setupType = parts.value(0);
@@ -154,7 +154,7 @@ bool readOptions(const QCommandLineParser &parser, Options *options, QString *er
             return false;
         }
     }
-    options->pressButton = parser.value(pressName);
+    options->pressButton = parser.value(kPressName);
     if (!options->pressButton.isEmpty() && options->selectNode < 0) {
         *error = QStringLiteral("--screenshot-press needs --select NODE");
         return false;
@@ -196,7 +196,7 @@ Session::Session(DevHost &host, const Options &options, const QString &savePath,
         QObject::connect(qApp, &QCoreApplication::aboutToQuit, m_window.get(),
             [this] { saveShot(m_window.get(), QStringLiteral("window")); });
         // Once the window has been laid out and the first ticks have run.
-        QTimer::singleShot(dialogSettleMs, m_window.get(), [this] { takeShots(); });
+        QTimer::singleShot(kDialogSettleMs, m_window.get(), [this] { takeShots(); });
     }
 }
 
@@ -238,11 +238,11 @@ void Session::takeShots()
     if (m_options.timeLimited)
         return;
     if (m_host.scriptDone()) {
-        QTimer::singleShot(windowSettleMs, qApp, &QCoreApplication::quit);
+        QTimer::singleShot(kWindowSettleMs, qApp, &QCoreApplication::quit);
         return;
     }
     QObject::connect(&m_host, &DevHost::scriptEnded, qApp,
-        [] { QTimer::singleShot(windowSettleMs, qApp, &QCoreApplication::quit); });
+        [] { QTimer::singleShot(kWindowSettleMs, qApp, &QCoreApplication::quit); });
 }
 
 bool Session::shootNextDialog(const std::function<void()> &open, const QString &what)
@@ -258,12 +258,12 @@ bool Session::shootNextDialog(const std::function<void()> &open, const QString &
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget *modal = QApplication::activeModalWidget();
         if (!modal || modal == m_window.get()) {
-            if (waited.elapsed() > dialogAppearMs)
+            if (waited.elapsed() > kDialogAppearMs)
                 poll.stop();
             return;
         }
         poll.stop();
-        QTimer::singleShot(dialogSettleMs, modal, [this, modal, shot] {
+        QTimer::singleShot(kDialogSettleMs, modal, [this, modal, shot] {
             saveShot(modal, fileNameFor(modal));
             *shot = true;
             if (auto *dialog = qobject_cast<QDialog *>(modal))

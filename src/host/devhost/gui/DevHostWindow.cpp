@@ -24,7 +24,7 @@
 
 namespace {
 
-const QString showFilter = QStringLiteral("Show files (*.xml);;All files (*)");
+const QString kShowFilter = QStringLiteral("Show files (*.xml);;All files (*)");
 
 } // namespace
 
@@ -197,7 +197,7 @@ void DevHostWindow::buildWorld()
                 title += tr(" (kind %1)").arg(output.kind);
             // The show file gives no pixel size: the canvas's default stands for it.
             auto *canvas = new TouchCanvas(
-                inst.mediaServerId, output.id, title, TouchCanvas::DefaultPixels, this);
+                inst.mediaServerId, output.id, title, TouchCanvas::kDefaultPixels, this);
             connect(canvas, &TouchCanvas::touched, this, &DevHostWindow::onCanvasTouched);
             addWorldWidget(canvas);
             m_canvases.append(canvas);
@@ -307,7 +307,7 @@ void DevHostWindow::onOpen()
     if (!maySetShowAside())
         return;
     const QString path
-        = QFileDialog::getOpenFileName(this, tr("Open show"), dialogDirectory(), showFilter);
+        = QFileDialog::getOpenFileName(this, tr("Open show"), dialogDirectory(), kShowFilter);
     if (path.isEmpty())
         return;
     QString error;
@@ -349,7 +349,7 @@ bool DevHostWindow::onSaveAs()
 {
     // Where the show was saved last, or beside the show that was loaded.
     const QString start = m_savePath.isEmpty() ? dialogDirectory() : m_savePath;
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save show"), start, showFilter);
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save show"), start, kShowFilter);
     if (path.isEmpty())
         return false;
     m_savePath = path;

@@ -93,10 +93,11 @@ InstancePage::InstancePage(
     // A double click on a connection selects the node it feeds.
     connect(m_connections, &QTreeWidget::itemDoubleClicked, this,
         [this](QTreeWidgetItem *item, int column) {
-            selectNode(item->data(ConnectionsView::FromColumn,
-                               column == ConnectionsView::FromColumn ? ConnectionsView::FromNodeRole
-                                                                     : ConnectionsView::ToNodeRole)
-                           .toInt());
+            selectNode(
+                item->data(ConnectionsView::FromColumn,
+                        column == ConnectionsView::FromColumn ? ConnectionsView::kFromNodeRole
+                                                              : ConnectionsView::kToNodeRole)
+                    .toInt());
         });
 
     m_ui->horizontalSplitter->setStretchFactor(0, 1);
@@ -129,5 +130,5 @@ bool InstancePage::selectNode(int nodeId)
 void InstancePage::onCurrentRowChanged(const QModelIndex &current)
 {
     m_properties->showNode(
-        current.isValid() ? current.data(NodeTableModel::NodeIdRole).toInt() : -1);
+        current.isValid() ? current.data(NodeTableModel::kNodeIdRole).toInt() : -1);
 }

@@ -61,7 +61,7 @@ LogPanel::LogPanel(DevHost &host, QWidget *parent)
     setObjectName(QStringLiteral("logPanel"));
     m_text->setObjectName(QStringLiteral("logText"));
     m_text->setReadOnly(true);
-    m_text->setMaximumBlockCount(MaxLines);
+    m_text->setMaximumBlockCount(kMaxLines);
     m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text->setFont(QFont(QStringLiteral("monospace"), font().pointSize() - 1));
     auto *clear = new QPushButton(tr("Clear"), this);

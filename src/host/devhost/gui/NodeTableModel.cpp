@@ -47,7 +47,7 @@ QVariant NodeTableModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= m_rows.size())
         return QVariant();
     const Row &row = m_rows[index.row()];
-    if (role == NodeIdRole)
+    if (role == kNodeIdRole)
         return row.nodeId;
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return QVariant();

@@ -26,7 +26,7 @@ public:
         ColumnCount
     };
     // The node id of a row.
-    static constexpr int NodeIdRole = Qt::UserRole;
+    static constexpr int kNodeIdRole = Qt::UserRole;
 
     NodeTableModel(Show &show, const NodeTypeRegistry &registry, QObject *parent = nullptr);
 

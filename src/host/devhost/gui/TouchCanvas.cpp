@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr int fadeMs = 1500;
+constexpr int kFadeMs = 1500;
 // The colour of the touch plug-in's nodes.
 const QColor zoneColour(153, 102, 204);
 const QColor touchColour(255, 190, 60);
@@ -19,7 +19,7 @@ TouchCanvas::TouchCanvas(
     , m_server(server)
     , m_output(output)
     , m_title(title)
-    , m_pixels(pixels.isValid() && !pixels.isEmpty() ? pixels : DefaultPixels)
+    , m_pixels(pixels.isValid() && !pixels.isEmpty() ? pixels : kDefaultPixels)
 {
     setObjectName(QStringLiteral("canvas_%1_%2").arg(server).arg(output));
     setCursor(Qt::CrossCursor);
@@ -29,7 +29,7 @@ TouchCanvas::TouchCanvas(
                    .arg(m_pixels.height()));
     m_fade.setInterval(50);
     connect(&m_fade, &QTimer::timeout, this, [this] {
-        if (m_sinceTouch.elapsed() > fadeMs)
+        if (m_sinceTouch.elapsed() > kFadeMs)
             m_fade.stop();
         update();
     });
@@ -60,17 +60,17 @@ QPointF TouchCanvas::toWidget(const QPointF &pixels) const
 
 QSize TouchCanvas::sizeHint() const
 {
-    return QSize(240, 135 + TitleHeight);
+    return QSize(240, 135 + kTitleHeight);
 }
 
 QSize TouchCanvas::minimumSizeHint() const
 {
-    return QSize(120, 68 + TitleHeight);
+    return QSize(120, 68 + kTitleHeight);
 }
 
 QRectF TouchCanvas::screenRect() const
 {
-    const QRectF area(0, TitleHeight, width(), height() - TitleHeight);
+    const QRectF area(0, kTitleHeight, width(), height() - kTitleHeight);
     const qreal aspect = qreal(m_pixels.width()) / qreal(m_pixels.height());
     QSizeF size(area.width(), area.width() / aspect);
     if (size.height() > area.height())
@@ -97,7 +97,7 @@ void TouchCanvas::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(QRectF(0, 0, width(), TitleHeight), Qt::AlignLeft | Qt::AlignVCenter,
+    painter.drawText(QRectF(0, 0, width(), kTitleHeight), Qt::AlignLeft | Qt::AlignVCenter,
         QStringLiteral("%1  (%2×%3)").arg(m_title).arg(m_pixels.width()).arg(m_pixels.height()));
 
     const QRectF rect = screenRect();
@@ -143,8 +143,8 @@ void TouchCanvas::paintEvent(QPaintEvent *)
         painter.setPen(QPen(mark, 1.5));
         painter.drawLine(at - QPointF(5, 0), at + QPointF(5, 0));
         painter.drawLine(at - QPointF(0, 5), at + QPointF(0, 5));
-        if (m_sinceTouch.elapsed() <= fadeMs) {
-            const qreal fade = 1.0 - qreal(m_sinceTouch.elapsed()) / fadeMs;
+        if (m_sinceTouch.elapsed() <= kFadeMs) {
+            const qreal fade = 1.0 - qreal(m_sinceTouch.elapsed()) / kFadeMs;
             mark.setAlphaF(float(fade));
             painter.setPen(QPen(mark, 2));
             painter.drawEllipse(at, 6 + 10 * (1 - fade), 6 + 10 * (1 - fade));

@@ -15,9 +15,9 @@ class TouchCanvas : public QWidget
     Q_OBJECT
 public:
     // Outputs whose pixel size the show does not give.
-    static constexpr QSize DefaultPixels {1920, 1080};
+    static constexpr QSize kDefaultPixels {1920, 1080};
     // The line above the picture that names the output.
-    static constexpr int TitleHeight = 18;
+    static constexpr int kTitleHeight = 18;
 
     // An "On Touch Zone" node watching this output, with its corners as the node reads them.
     struct Zone
@@ -39,7 +39,7 @@ public:
         }
     };
 
-    TouchCanvas(int server, int output, const QString &title, QSize pixels = DefaultPixels,
+    TouchCanvas(int server, int output, const QString &title, QSize pixels = kDefaultPixels,
         QWidget *parent = nullptr);
 
     int server() const { return m_server; }

@@ -12,8 +12,8 @@
 
 namespace {
 
-const QUuid zoneControllerType = QUuid::fromString(u"22127c73-0cf8-49f9-91d8-8d5aa096ee27");
-const QString touchScreenType = QStringLiteral("TouchScreen");
+const QUuid kZoneControllerType = QUuid::fromString(u"22127c73-0cf8-49f9-91d8-8d5aa096ee27");
+const QString kTouchScreenType = QStringLiteral("TouchScreen");
 
 } // namespace
 
@@ -68,10 +68,10 @@ QList<TouchCanvas::Zone> TouchZones::zonesOf(const Show &show, int server, int o
     QList<TouchCanvas::Zone> zones;
     for (Node *node : show.graph().nodes()) {
         INodeController *controller = node->controller();
-        if (node->controllerType() != zoneControllerType || !controller)
+        if (node->controllerType() != kZoneControllerType || !controller)
             continue;
         const auto *descriptor = controller->propertyData<DeviceDescriptorData>(0);
-        Device *device = descriptor && descriptor->deviceType == touchScreenType
+        Device *device = descriptor && descriptor->deviceType == kTouchScreenType
             ? show.findDevice(descriptor->deviceType, descriptor->deviceId)
             : nullptr;
         if (!device || watchedOutput(show, device) != qMakePair(server, output))

@@ -14,14 +14,14 @@
 namespace {
 
 // Wide enough for any output's pixels and their negatives, within a float's whole numbers.
-constexpr double vectorRange = 1e7;
+constexpr double kVectorRange = 1e7;
 
 QDoubleSpinBox *coordinateBox(const QString &name, const QString &prefix, QWidget *parent)
 {
     auto *box = new QDoubleSpinBox(parent);
     box->setObjectName(name);
     box->setPrefix(prefix);
-    box->setRange(-vectorRange, vectorRange);
+    box->setRange(-kVectorRange, kVectorRange);
     // Hundredths of a pixel, finer than a touch screen reports; an edit stores both
     // coordinates as shown.
     box->setDecimals(2);

@@ -5,7 +5,7 @@
 
 namespace {
 
-const QString valueAttr = QStringLiteral("value");
+const QString kValueAttr = QStringLiteral("value");
 
 // 9 significant digits bring every float back unchanged.
 QString floatText(float v)
@@ -29,12 +29,12 @@ BoolData::BoolData(bool v)
 
 void BoolData::serialize(XmlWriter &writer) const
 {
-    writer.attribute(valueAttr, value ? 1 : 0);
+    writer.attribute(kValueAttr, value ? 1 : 0);
 }
 
 void BoolData::deserialize(const QDomElement &element)
 {
-    const QString text = element.attribute(valueAttr).trimmed();
+    const QString text = element.attribute(kValueAttr).trimmed();
     value = text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || text.toInt() != 0;
 }
 
@@ -56,12 +56,12 @@ IntData::IntData(qint32 v)
 
 void IntData::serialize(XmlWriter &writer) const
 {
-    writer.attribute(valueAttr, int(value));
+    writer.attribute(kValueAttr, int(value));
 }
 
 void IntData::deserialize(const QDomElement &element)
 {
-    value = element.attribute(valueAttr, QStringLiteral("0")).toInt();
+    value = element.attribute(kValueAttr, QStringLiteral("0")).toInt();
 }
 
 void IntData::setValue(const ANodeData &other)

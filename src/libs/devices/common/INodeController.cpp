@@ -9,9 +9,9 @@
 
 namespace {
 
-const QString userDefaultInputValueTag = QStringLiteral("userDefaultInputValue");
-const QString outputValueTag = QStringLiteral("outputValue");
-const QString propertyValueTag = QStringLiteral("propertyValue");
+const QString kUserDefaultInputValueTag = QStringLiteral("userDefaultInputValue");
+const QString kOutputValueTag = QStringLiteral("outputValue");
+const QString kPropertyValueTag = QStringLiteral("propertyValue");
 
 QList<QDomElement> descendants(const QDomElement &element, const QString &tag)
 {
@@ -134,21 +134,21 @@ void INodeController::writeValues(XmlWriter &writer) const
     for (size_t i = 0; i < m_inputValues.size(); ++i) {
         if (!m_inputValues[i])
             continue;
-        writer.startElement(userDefaultInputValueTag);
+        writer.startElement(kUserDefaultInputValueTag);
         writer.attribute(QStringLiteral("index"), quint64(i));
         m_inputValues[i]->serialize(writer);
-        writer.endElement(userDefaultInputValueTag);
+        writer.endElement(kUserDefaultInputValueTag);
     }
     writer.endElement(QStringLiteral("userDefaultInputValues"));
 
     writer.startElement(QStringLiteral("outputValues"));
     for (const std::shared_ptr<ANodeData> &value : m_outputValues)
-        writeValue(writer, outputValueTag, value.get());
+        writeValue(writer, kOutputValueTag, value.get());
     writer.endElement(QStringLiteral("outputValues"));
 
     writer.startElement(QStringLiteral("propertyValues"));
     for (const std::unique_ptr<ANodeData> &value : m_propertyValues)
-        writeValue(writer, propertyValueTag, value.get());
+        writeValue(writer, kPropertyValueTag, value.get());
     writer.endElement(QStringLiteral("propertyValues"));
 
     if (!m_writeSlotDescriptors)
@@ -188,9 +188,9 @@ void INodeController::writeValues(XmlWriter &writer) const
 
 void INodeController::readValues(const QDomElement &element)
 {
-    const QList<QDomElement> inputElements = descendants(element, userDefaultInputValueTag);
-    const QList<QDomElement> outputElements = descendants(element, outputValueTag);
-    const QList<QDomElement> propertyElements = descendants(element, propertyValueTag);
+    const QList<QDomElement> inputElements = descendants(element, kUserDefaultInputValueTag);
+    const QList<QDomElement> outputElements = descendants(element, kOutputValueTag);
+    const QList<QDomElement> propertyElements = descendants(element, kPropertyValueTag);
 
     const InputSlotDescriptors &inputs = inputSlots();
     m_inputValues.clear();
