@@ -7,7 +7,6 @@
 #include "Show.h"
 #include "ShowChecks.h"
 
-#include <QIODevice> // XmlWriter.h needs it
 #include <XmlWriter.h>
 
 #include <algorithm>

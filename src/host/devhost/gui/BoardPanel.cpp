@@ -7,7 +7,6 @@
 
 #include <QDial>
 #include <QDomDocument>
-#include <QIODevice> // XmlWriter.h needs it
 #include <QLabel>
 #include <QMap>
 #include <QPushButton>

@@ -9,7 +9,6 @@
 #include "Show.h"
 
 #include <QDomDocument>
-#include <QIODevice> // XmlWriter.h needs it
 #include <XmlWriter.h>
 
 #include <LMLog.h>

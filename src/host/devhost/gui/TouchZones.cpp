@@ -7,7 +7,6 @@
 #include "Show.h"
 
 #include <QDomDocument>
-#include <QIODevice> // XmlWriter.h needs it
 #include <XmlWriter.h>
 
 namespace {

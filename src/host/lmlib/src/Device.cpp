@@ -4,7 +4,6 @@
 #include "SyncBus.h"
 
 #include <LMLog.h>
-#include <QIODevice> // XmlWriter.h needs it
 #include <XmlWriter.h>
 
 Device::Device(bool onMaster)

@@ -1,6 +1,5 @@
 #include "NodeData.h"
 
-#include <QIODevice> // XmlWriter.h needs it
 #include <XmlWriter.h>
 
 namespace {

@@ -4,7 +4,6 @@
 #include "NodeTypeRegistry.h"
 
 #include <QDomNodeList>
-#include <QIODevice> // XmlWriter.h needs it
 #include <XmlWriter.h>
 
 namespace {
