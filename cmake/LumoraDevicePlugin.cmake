@@ -1,11 +1,18 @@
 # Device plug-ins: Qt plug-in MODULE libraries with the shared framework compiled in.
 #
-#   lm_add_device_plugin(<target> IID <key> SOURCES <files...> [LIBS <libs...>]
+#   lm_add_device_plugin(<target> IID <key> SOURCES <files...>
+#                        [CORE <core target> [CORE_LIBS <libs...>]]
+#                        [PLUGIN_SOURCES <files...>] [LIBS <libs...>]
 #                        [OUTPUT_DIRECTORY <dir>])
 #
 # IID is the plug-in's key in its metadata ("PingDevice", ...). The plug-in's sources
-# define the functions of DevicePluginTraits.h; the shared PluginInterface and the
-# registration helpers come from src/libs/devices/common.
+# define the functions of DevicePluginTraits.h; the shared PluginInterface (the entry) and
+# the registration helpers come from src/libs/devices/common.
+# With CORE, the SOURCES make a static library of that name (CORE_LIBS linked publicly, the
+# folder and its generated form headers on its include path), which the plug-in's tests
+# link; the MODULE holds the entry and PLUGIN_SOURCES (its resources: a static library's
+# would need Q_INIT_RESOURCE) and links the core. Without CORE the SOURCES go into the
+# MODULE.
 # The library lands in LM_PLUGIN_OUTPUT_DIRECTORY unless OUTPUT_DIRECTORY says otherwise;
 # only plug-ins built into LM_PLUGIN_OUTPUT_DIRECTORY are installed (into <prefix>/plugins,
 # beside bin/ and the libraries, the layout the development host expects).
@@ -24,7 +31,8 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
 endif()
 
 function(lm_add_device_plugin target)
-    cmake_parse_arguments(ARG "" "IID;OUTPUT_DIRECTORY" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "IID;OUTPUT_DIRECTORY;CORE" "SOURCES;PLUGIN_SOURCES;LIBS;CORE_LIBS"
+        ${ARGN})
     if(NOT ARG_IID)
         message(FATAL_ERROR "lm_add_device_plugin(${target}): IID is required")
     endif()
@@ -37,7 +45,18 @@ function(lm_add_device_plugin target)
         set(_out ${ARG_OUTPUT_DIRECTORY})
     endif()
 
-    add_library(${target} MODULE ${ARG_SOURCES})
+    if(ARG_CORE)
+        add_library(${ARG_CORE} STATIC ${ARG_SOURCES})
+        # The generated form headers too: the tests reach the forms' widgets.
+        target_include_directories(${ARG_CORE} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}
+            ${CMAKE_CURRENT_BINARY_DIR}/${ARG_CORE}_autogen/include)
+        target_link_libraries(${ARG_CORE} PUBLIC lmlib ${ARG_CORE_LIBS})
+        lm_set_warnings(${ARG_CORE})
+        add_library(${target} MODULE ${ARG_PLUGIN_SOURCES})
+        target_link_libraries(${target} PRIVATE ${ARG_CORE})
+    else()
+        add_library(${target} MODULE ${ARG_SOURCES} ${ARG_PLUGIN_SOURCES})
+    endif()
     # Seen by moc too: it goes into the plug-in's metadata.
     target_compile_definitions(${target} PRIVATE LM_DEVICE_PLUGIN_IID="${ARG_IID}")
     target_link_libraries(${target} PRIVATE lm_device_framework lmlib Qt6::Core Qt6::Gui Qt6::Widgets Qt6::Xml
