@@ -45,6 +45,8 @@ public:
     // Records one result, local or received from the master, and passes it on.
     void onReachabilityChangedSync(bool reachable);
 
+    // Public on purpose: the "Ping status" node and the user-screen widget read reachable and
+    // hasStatus directly. All four live in the host thread; the worker keeps its own copies.
     QString host;
     int intervalSec = 60;
     bool reachable = false;
