@@ -223,4 +223,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestHelperEdid)
-#include "test_helper_edid.moc"
+#include "tst_helper_edid.moc"

@@ -198,4 +198,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestHelperServer)
-#include "test_helper_server.moc"
+#include "tst_helper_server.moc"

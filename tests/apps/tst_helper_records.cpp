@@ -319,4 +319,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestHelperRecords)
-#include "test_helper_records.moc"
+#include "tst_helper_records.moc"

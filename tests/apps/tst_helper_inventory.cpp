@@ -401,4 +401,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestHelperInventory)
-#include "test_helper_inventory.moc"
+#include "tst_helper_inventory.moc"

@@ -132,4 +132,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestHelperCommands)
-#include "test_helper_commands.moc"
+#include "tst_helper_commands.moc"

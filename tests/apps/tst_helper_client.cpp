@@ -459,4 +459,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestHelperClient)
-#include "test_helper_client.moc"
+#include "tst_helper_client.moc"

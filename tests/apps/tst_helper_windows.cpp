@@ -152,4 +152,4 @@ int main(int argc, char *argv[])
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "test_helper_windows.moc"
+#include "tst_helper_windows.moc"

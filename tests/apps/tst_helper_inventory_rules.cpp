@@ -205,4 +205,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestHelperInventoryRules)
-#include "test_helper_inventory_rules.moc"
+#include "tst_helper_inventory_rules.moc"
