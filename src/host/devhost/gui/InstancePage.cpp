@@ -55,7 +55,8 @@ InstancePage::InstancePage(
                 DeviceFactoryInterface *factory = registry.deviceFactory(device->typeName());
                 auto *card = new DeviceCard(editor, *m_show, *device,
                     factory ? factory->deviceIcon() : QIcon(), m_ui->devicesContents);
-                m_ui->devicesLayout->replaceWidget(old, card);
+                // The layout hands back the item that held the old card: it is ours to delete.
+                delete m_ui->devicesLayout->replaceWidget(old, card);
                 m_cards[i] = card;
                 delete old;
                 return;
