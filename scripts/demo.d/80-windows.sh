@@ -14,6 +14,11 @@ if [ ! -x "$run" ] || [ ! -f "$bin/lm_devhost.exe" ] || [ ! -f "$bin/lm_elevated
     exit 0
 fi
 
+# Every Windows program here reads its standard input from /dev/null: under wine a program whose
+# standard input is the caller's pipe or terminal can wait on it (the helper then reads no
+# datagram, the client never returns).
+exec </dev/null
+
 helper_pid=
 cleanup() {
     if [ -n "$helper_pid" ] && kill -0 "$helper_pid" 2>/dev/null; then kill "$helper_pid"; fi
