@@ -71,7 +71,8 @@ public:
     { }
     const InputSlotDescriptors &inputSlots() const override
     {
-        static const InputSlotDescriptors descriptors = {{"Value", BoolDataTypeId, 0, {}, true, 0}};
+        static const InputSlotDescriptors descriptors
+            = {{"Value", kBoolDataTypeId, 0, {}, true, 0}};
         return descriptors;
     }
     const TriggerDescriptors &inputTriggers() const override

@@ -86,13 +86,13 @@ public:
     { }
     const OutputSlotDescriptors &outputSlots() const override
     {
-        static const OutputSlotDescriptors list {{"Changes", IntDataTypeId, 0}};
+        static const OutputSlotDescriptors list {{"Changes", kIntDataTypeId, 0}};
         return list;
     }
     const PropertySlotDescriptors &propertySlots() const override
     {
         static const PropertySlotDescriptors list {
-            {"Step", IntDataTypeId, 0, std::make_shared<IntData>(1), 0}};
+            {"Step", kIntDataTypeId, 0, std::make_shared<IntData>(1), 0}};
         return list;
     }
     void onPropertyChanged(int index) override
@@ -136,7 +136,7 @@ public:
         });
         registry.controllerNames.insert(kProbeType, "Probe node");
         registry.dataWidgetFactories.insert(
-            IntDataTypeId, [](QWidget *parent) { return new ProbeWidget(parent); });
+            kIntDataTypeId, [](QWidget *parent) { return new ProbeWidget(parent); });
         return registry;
     }
     NodeTypeRegistry registry;

@@ -355,13 +355,13 @@ bool checkValueTypes(const ValueConnection &c, const NodeGraph &graph, QString *
 
 QString dataTypeName(const QUuid &type)
 {
-    if (type == BoolDataTypeId)
+    if (type == kBoolDataTypeId)
         return QStringLiteral("boolean");
-    if (type == IntDataTypeId)
+    if (type == kIntDataTypeId)
         return QStringLiteral("integer");
-    if (type == Vec2DataTypeId)
+    if (type == kVec2DataTypeId)
         return QStringLiteral("2D vector");
-    if (type == DeviceDescriptorDataTypeId)
+    if (type == kDeviceDescriptorDataTypeId)
         return QStringLiteral("device descriptor");
     if (type == kPhidgetChannelDataTypeId)
         return QStringLiteral("Phidget channel");

@@ -12,9 +12,9 @@
 
 namespace {
 
-const QUuid ProbeType = QUuid::fromString(u"0b6c1d52-9d1e-4a43-8d6f-1c0a7e5b9f01");
-const QUuid EmptyType = QUuid::fromString(u"0b6c1d52-9d1e-4a43-8d6f-1c0a7e5b9f02");
-const QUuid UnknownDataType = QUuid::fromString(u"0b6c1d52-9d1e-4a43-8d6f-1c0a7e5b9f03");
+const QUuid kProbeType = QUuid::fromString(u"0b6c1d52-9d1e-4a43-8d6f-1c0a7e5b9f01");
+const QUuid kEmptyType = QUuid::fromString(u"0b6c1d52-9d1e-4a43-8d6f-1c0a7e5b9f02");
+const QUuid kUnknownDataType = QUuid::fromString(u"0b6c1d52-9d1e-4a43-8d6f-1c0a7e5b9f03");
 
 // Inputs: 0 bool with default, 1 optional int, 2 vec2 from the factory, 3 a type
 // without factory, 4 bool. Outputs: 0 int, 1 bool. Two properties, triggers in and out.
@@ -28,16 +28,17 @@ public:
     const InputSlotDescriptors &inputSlots() const override
     {
         static const InputSlotDescriptors list {
-            {"A", BoolDataTypeId, 0, std::make_shared<BoolData>(true), false, 0},
-            {"B", IntDataTypeId, 1, nullptr, true, 0}, {"C", Vec2DataTypeId, 2, nullptr, false, 0},
-            {"X", UnknownDataType, 3, nullptr, false, 0},
-            {"E", BoolDataTypeId, 4, nullptr, false, 0}};
+            {"A", kBoolDataTypeId, 0, std::make_shared<BoolData>(true), false, 0},
+            {"B", kIntDataTypeId, 1, nullptr, true, 0},
+            {"C", kVec2DataTypeId, 2, nullptr, false, 0},
+            {"X", kUnknownDataType, 3, nullptr, false, 0},
+            {"E", kBoolDataTypeId, 4, nullptr, false, 0}};
         return list;
     }
     const OutputSlotDescriptors &outputSlots() const override
     {
         static const OutputSlotDescriptors list {
-            {"Out", IntDataTypeId, 0}, {"Flag", BoolDataTypeId, 1}};
+            {"Out", kIntDataTypeId, 0}, {"Flag", kBoolDataTypeId, 1}};
         return list;
     }
     const TriggerDescriptors &inputTriggers() const override
@@ -53,9 +54,9 @@ public:
     const PropertySlotDescriptors &propertySlots() const override
     {
         static const PropertySlotDescriptors list {
-            {"Device", DeviceDescriptorDataTypeId, 0,
+            {"Device", kDeviceDescriptorDataTypeId, 0,
                 std::make_shared<DeviceDescriptorData>(QStringLiteral("TestDevice"), 3), 0},
-            {"Count", IntDataTypeId, 1, nullptr, 0}};
+            {"Count", kIntDataTypeId, 1, nullptr, 0}};
         return list;
     }
     void onPropertyChanged(int index) override { propertyChanges.append(index); }
@@ -114,7 +115,7 @@ private:
 
     ProbeController *probe(int id)
     {
-        Node *node = m_graph->createNode(ProbeType, id);
+        Node *node = m_graph->createNode(kProbeType, id);
         return node ? static_cast<ProbeController *>(node->controller()) : nullptr;
     }
 
@@ -122,12 +123,12 @@ private slots:
     void initTestCase()
     {
         HostRegistry::registerHostTypes(m_registry);
-        m_registry.controllerFactories.insert(ProbeType, [](Node &node) -> INodeController * {
+        m_registry.controllerFactories.insert(kProbeType, [](Node &node) -> INodeController * {
             auto *c = new ProbeController(node);
             c->initValues();
             return c;
         });
-        m_registry.controllerFactories.insert(EmptyType, [](Node &node) -> INodeController * {
+        m_registry.controllerFactories.insert(kEmptyType, [](Node &node) -> INodeController * {
             auto *c = new EmptyController(node);
             c->initValues();
             return c;
@@ -166,7 +167,7 @@ private slots:
 
     void writeValuesWritesEmptyListsToo()
     {
-        Node *node = m_graph->createNode(EmptyType, 1);
+        Node *node = m_graph->createNode(kEmptyType, 1);
         QCOMPARE(written(*node->controller()),
             QStringLiteral(
                 "<node><userDefaultInputValues/><outputValues/><propertyValues/></node>"));
@@ -287,7 +288,7 @@ private slots:
     void nodeUnknownToTheGraphGivesNone()
     {
         NodeGraph other(m_registry, nullptr);
-        Node stray(other, 5, ProbeType);
+        Node stray(other, 5, kProbeType);
         ProbeController c(stray);
         c.initValues();
         QVERIFY(!c.inputValue<BoolData>(0));
@@ -376,11 +377,11 @@ private slots:
         c->refire = true;
         QVERIFY(m_graph->connectTrigger({1, 0, 1, 0}));
         c->fireOutputTrigger(0);
-        QCOMPARE(c->inputTriggersSeen.size(), NodeGraph::MaxTriggerDepth);
+        QCOMPARE(c->inputTriggersSeen.size(), NodeGraph::kMaxTriggerDepth);
         // The depth is released again: a new firing runs as deep.
         c->inputTriggersSeen.clear();
         c->fireOutputTrigger(0);
-        QCOMPARE(c->inputTriggersSeen.size(), NodeGraph::MaxTriggerDepth);
+        QCOMPARE(c->inputTriggersSeen.size(), NodeGraph::kMaxTriggerDepth);
     }
 
     void graphRejectsBadConnections()
@@ -396,7 +397,7 @@ private slots:
         QVERIFY(error.contains(QStringLiteral("already fed")));
         QVERIFY(!m_graph->createNode(QUuid::createUuid(), -1, &error));
         QVERIFY(error.contains(QStringLiteral("unknown controller type")));
-        QVERIFY(!m_graph->createNode(ProbeType, 1)); // id taken
+        QVERIFY(!m_graph->createNode(kProbeType, 1)); // id taken
     }
 };
 

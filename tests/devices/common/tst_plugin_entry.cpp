@@ -134,7 +134,7 @@ private slots:
         QCOMPARE(r.controllerNames.value(TestSourceControllerType), std::string("Test source"));
         QCOMPARE(r.controllerCategories.value(TestSinkControllerType), std::string("Devices/Test"));
         QCOMPARE(r.controllerColors.value(TestSourceControllerType), QColor(153, 102, 204, 255));
-        QVERIFY(r.dataFactories.contains(TestDataTypeId));
+        QVERIFY(r.dataFactories.contains(kTestDataTypeId));
         QVERIFY(r.dataConverters.isEmpty());
         QVERIFY(r.controllerDescriptions.isEmpty());
     }
@@ -170,7 +170,7 @@ private slots:
         QCOMPARE(good.deviceType, QStringLiteral("TestDevice"));
         QVERIFY(host.deviceFactory(QStringLiteral("TestDevice")));
         QVERIFY(host.registry().controllerFactories.contains(TestSourceControllerType));
-        QVERIFY(host.registry().dataFactories.contains(BoolDataTypeId)); // the host's own
+        QVERIFY(host.registry().dataFactories.contains(kBoolDataTypeId)); // the host's own
 
         const HostRegistry::PluginLoad missing
             = host.loadPlugin(QStringLiteral(LM_TEST_PLUGIN_FILE) + QStringLiteral(".missing"));

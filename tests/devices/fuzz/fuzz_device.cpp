@@ -22,7 +22,7 @@
 
 #include <QApplication>
 #include <QDomDocument>
-#include <QIODevice> // XmlWriter.h needs it
+#include <QIODevice>
 #include <XmlWriter.h>
 
 #include <algorithm>

@@ -117,7 +117,7 @@ struct Fixture
         callbacks.currentShow = [this] { return &show; };
         DevicePlugin::fillNodeTypeRegistry(plugin, callbacks);
         std::unique_ptr<PhidgetChannelInspector> widget(qobject_cast<PhidgetChannelInspector *>(
-            plugin.dataWidgetFactories.value(PhidgetChannelDataTypeId)(nullptr)));
+            plugin.dataWidgetFactories.value(kPhidgetChannelDataTypeId)(nullptr)));
         QObject::connect(widget.get(), &INodeDataWidget::valueChanged, widget.get(),
             [this](const ANodeData &, bool dragging) {
                 ++valueChanges;

@@ -33,7 +33,7 @@ QDoubleSpinBox *coordinateBox(const QString &name, const QString &prefix, QWidge
 
 ValueWidget *ValueWidget::create(const QUuid &dataType, QWidget *parent)
 {
-    if (dataType != BoolDataTypeId && dataType != IntDataTypeId && dataType != Vec2DataTypeId)
+    if (dataType != kBoolDataTypeId && dataType != kIntDataTypeId && dataType != kVec2DataTypeId)
         return nullptr;
     return new ValueWidget(dataType, parent);
 }
@@ -44,12 +44,12 @@ ValueWidget::ValueWidget(const QUuid &dataType, QWidget *parent)
 {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    if (dataType == BoolDataTypeId) {
+    if (dataType == kBoolDataTypeId) {
         m_bool = new QCheckBox(this);
         m_bool->setObjectName(QStringLiteral("boolBox"));
         layout->addWidget(m_bool);
         connect(m_bool, &QCheckBox::toggled, this, &ValueWidget::announce);
-    } else if (dataType == IntDataTypeId) {
+    } else if (dataType == kIntDataTypeId) {
         m_int = new QSpinBox(this);
         m_int->setObjectName(QStringLiteral("intBox"));
         m_int->setRange(std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max());

@@ -80,7 +80,7 @@ class LMLIB_EXPORT NodeGraph : public QObject
     Q_OBJECT
 public:
     // Deepest chain of triggers firing triggers; a deeper one is cut (a loop).
-    static constexpr int MaxTriggerDepth = 64;
+    static constexpr int kMaxTriggerDepth = 64;
 
     NodeGraph(const NodeTypeRegistry &registry, Show *show, QObject *parent = nullptr);
     ~NodeGraph() override;

@@ -49,19 +49,19 @@ HostRegistry::~HostRegistry()
 
 void HostRegistry::registerHostTypes(NodeTypeRegistry &registry)
 {
-    registerDataType<BoolData>(registry, BoolDataTypeId, QColor(220, 60, 60));
-    registerDataType<IntData>(registry, IntDataTypeId, QColor(60, 140, 220));
-    registerDataType<Vec2Data>(registry, Vec2DataTypeId, QColor(60, 200, 120));
+    registerDataType<BoolData>(registry, kBoolDataTypeId, QColor(220, 60, 60));
+    registerDataType<IntData>(registry, kIntDataTypeId, QColor(60, 140, 220));
+    registerDataType<Vec2Data>(registry, kVec2DataTypeId, QColor(60, 200, 120));
     registerDataType<DeviceDescriptorData>(
-        registry, DeviceDescriptorDataTypeId, QColor(153, 102, 204));
+        registry, kDeviceDescriptorDataTypeId, QColor(153, 102, 204));
 
     registry.dataConverters.insert(
-        DataConverterKey(IntDataTypeId, BoolDataTypeId), [](const ANodeData &v) -> ANodeData * {
+        DataConverterKey(kIntDataTypeId, kBoolDataTypeId), [](const ANodeData &v) -> ANodeData * {
             const auto &i = static_cast<const IntData &>(v);
             return new BoolData(i.value != 0);
         });
     registry.dataConverters.insert(
-        DataConverterKey(BoolDataTypeId, IntDataTypeId), [](const ANodeData &v) -> ANodeData * {
+        DataConverterKey(kBoolDataTypeId, kIntDataTypeId), [](const ANodeData &v) -> ANodeData * {
             const auto &b = static_cast<const BoolData &>(v);
             return new IntData(b.value ? 1 : 0);
         });

@@ -22,7 +22,7 @@ float readFloat(const QDomElement &element, const QString &name)
 ANodeData::~ANodeData() = default;
 
 BoolData::BoolData(bool v)
-    : ANodeData(BoolDataTypeId)
+    : ANodeData(kBoolDataTypeId)
     , value(v)
 { }
 
@@ -49,7 +49,7 @@ ANodeData *BoolData::clone() const
 }
 
 IntData::IntData(qint32 v)
-    : ANodeData(IntDataTypeId)
+    : ANodeData(kIntDataTypeId)
     , value(v)
 { }
 
@@ -75,7 +75,7 @@ ANodeData *IntData::clone() const
 }
 
 Vec2Data::Vec2Data(float xValue, float yValue)
-    : ANodeData(Vec2DataTypeId)
+    : ANodeData(kVec2DataTypeId)
     , x(xValue)
     , y(yValue)
 { }
@@ -106,7 +106,7 @@ ANodeData *Vec2Data::clone() const
 }
 
 DeviceDescriptorData::DeviceDescriptorData(const QString &type, int number)
-    : ANodeData(DeviceDescriptorDataTypeId)
+    : ANodeData(kDeviceDescriptorDataTypeId)
     , deviceId(number)
     , deviceType(type)
 { }

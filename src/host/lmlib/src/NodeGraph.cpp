@@ -219,7 +219,7 @@ void NodeGraph::evaluate()
 
 bool NodeGraph::beginTriggerFiring(const Node &source, int outputTrigger)
 {
-    if (m_triggerDepth >= MaxTriggerDepth) {
+    if (m_triggerDepth >= kMaxTriggerDepth) {
         if (LMLog::modeContains(LOG::WARNING)) {
             qCWarning(LMLog::s_lmLogCat).noquote()
                 << "[LMLIB] trigger loop cut at node" << source.id() << "trigger" << outputTrigger;

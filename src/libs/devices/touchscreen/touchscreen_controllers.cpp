@@ -18,7 +18,7 @@ TouchController::~TouchController() = default;
 
 const OutputSlotDescriptors &TouchController::outputSlots() const
 {
-    static const OutputSlotDescriptors descriptors = {{"Position", Vec2DataTypeId, 0}};
+    static const OutputSlotDescriptors descriptors = {{"Position", kVec2DataTypeId, 0}};
     return descriptors;
 }
 
@@ -30,7 +30,7 @@ const TriggerDescriptors &TouchController::outputTriggers() const
 
 const PropertySlotDescriptors &TouchController::propertySlots() const
 {
-    static const PropertySlotDescriptors descriptors = {{"Device", DeviceDescriptorDataTypeId, 0,
+    static const PropertySlotDescriptors descriptors = {{"Device", kDeviceDescriptorDataTypeId, 0,
         std::make_shared<DeviceDescriptorData>(TouchScreenDevice::s_typeName), 0}};
     return descriptors;
 }
@@ -93,9 +93,9 @@ const InputSlotDescriptors &OnTouchZoneController::inputSlots() const
 {
     // (1, 1) to (1920, 1080): a full HD output, in the output window's pixels.
     static const InputSlotDescriptors descriptors
-        = {{"Top Left", Vec2DataTypeId, 0, std::make_shared<Vec2Data>(1.0f, 1.0f), false, 0},
-            {"Bottom Right", Vec2DataTypeId, 1, std::make_shared<Vec2Data>(1920.0f, 1080.0f), false,
-                0}};
+        = {{"Top Left", kVec2DataTypeId, 0, std::make_shared<Vec2Data>(1.0f, 1.0f), false, 0},
+            {"Bottom Right", kVec2DataTypeId, 1, std::make_shared<Vec2Data>(1920.0f, 1080.0f),
+                false, 0}};
     return descriptors;
 }
 

@@ -42,7 +42,7 @@ TestSourceController::TestSourceController(Node &node)
 
 const OutputSlotDescriptors &TestSourceController::outputSlots() const
 {
-    static const OutputSlotDescriptors list {{"Level", IntDataTypeId, 0}};
+    static const OutputSlotDescriptors list {{"Level", kIntDataTypeId, 0}};
     return list;
 }
 
@@ -54,7 +54,7 @@ const TriggerDescriptors &TestSourceController::outputTriggers() const
 
 const PropertySlotDescriptors &TestSourceController::propertySlots() const
 {
-    static const PropertySlotDescriptors list {{"Device", DeviceDescriptorDataTypeId, 0,
+    static const PropertySlotDescriptors list {{"Device", kDeviceDescriptorDataTypeId, 0,
         std::make_shared<DeviceDescriptorData>(QStringLiteral("TestDevice")), 0}};
     return list;
 }
@@ -66,7 +66,7 @@ TestSinkController::TestSinkController(const QUuid &type, Node &node)
 const InputSlotDescriptors &TestSinkController::inputSlots() const
 {
     static const InputSlotDescriptors list {
-        {"Enable", BoolDataTypeId, 0, std::make_shared<BoolData>(true), false, 0}};
+        {"Enable", kBoolDataTypeId, 0, std::make_shared<BoolData>(true), false, 0}};
     return list;
 }
 
@@ -100,8 +100,8 @@ QString deviceIconPath()
 
 void fillNodeTypeRegistry(NodeTypeRegistry &registry, const HostCallbacks &)
 {
-    registry.dataFactories.insert(TestDataTypeId, [] { return new IntData(); });
-    registry.dataColors.insert(TestDataTypeId, deviceNodeColor());
+    registry.dataFactories.insert(kTestDataTypeId, [] { return new IntData(); });
+    registry.dataColors.insert(kTestDataTypeId, deviceNodeColor());
     registerController<TestSourceController>(
         registry, TestSourceControllerType, "Test source", "Devices/Test");
     registerController<TestSinkController>(

@@ -10,7 +10,7 @@ inline const QUuid TestSourceControllerType
     = QUuid::fromString(u"5d0c7f1e-2b7a-4c55-9a10-3f1d2e4c6b01");
 inline const QUuid TestSinkControllerType
     = QUuid::fromString(u"5d0c7f1e-2b7a-4c55-9a10-3f1d2e4c6b02");
-inline const QUuid TestDataTypeId = QUuid::fromString(u"5d0c7f1e-2b7a-4c55-9a10-3f1d2e4c6b03");
+inline const QUuid kTestDataTypeId = QUuid::fromString(u"5d0c7f1e-2b7a-4c55-9a10-3f1d2e4c6b03");
 
 class TestDevice : public Device
 {

@@ -16,13 +16,13 @@ PingController::~PingController() = default;
 
 const OutputSlotDescriptors &PingController::outputSlots() const
 {
-    static const OutputSlotDescriptors descriptors = {{"Reachable", BoolDataTypeId, 0}};
+    static const OutputSlotDescriptors descriptors = {{"Reachable", kBoolDataTypeId, 0}};
     return descriptors;
 }
 
 const PropertySlotDescriptors &PingController::propertySlots() const
 {
-    static const PropertySlotDescriptors descriptors = {{"Device", DeviceDescriptorDataTypeId, 0,
+    static const PropertySlotDescriptors descriptors = {{"Device", kDeviceDescriptorDataTypeId, 0,
         std::make_shared<DeviceDescriptorData>(PingDevice::s_typeName), 0}};
     return descriptors;
 }

@@ -5,7 +5,7 @@
 #include <QDomElement>
 
 PhidgetChannelData::PhidgetChannelData(int32_t type, int32_t id)
-    : ANodeData(PhidgetChannelDataTypeId)
+    : ANodeData(kPhidgetChannelDataTypeId)
     , channelID(id)
     , channelType(type)
 { }

@@ -7,7 +7,7 @@
 #include <QUuid>
 
 // The node data type of a Phidget channel designation.
-inline const QUuid PhidgetChannelDataTypeId
+inline const QUuid kPhidgetChannelDataTypeId
     = QUuid::fromString(u"b352438c-fb24-44c7-b98f-94c666c06929");
 
 // Designates one channel of one Phidget device of the show: the device, the channel id

@@ -22,7 +22,7 @@ namespace {
 PropertySlotDescriptors channelProperty(LM_PhidgetChannelType type)
 {
     return {
-        {"Channel", PhidgetChannelDataTypeId, 0, std::make_shared<PhidgetChannelData>(type), 0}};
+        {"Channel", kPhidgetChannelDataTypeId, 0, std::make_shared<PhidgetChannelData>(type), 0}};
 }
 
 void clearDefined(const std::vector<std::shared_ptr<ANodeData>> &values)
@@ -115,7 +115,7 @@ PhidgetDigitalInputController::PhidgetDigitalInputController(
 
 const OutputSlotDescriptors &PhidgetDigitalInputController::outputSlots() const
 {
-    static const OutputSlotDescriptors descriptors = {{"Value", BoolDataTypeId, 0}};
+    static const OutputSlotDescriptors descriptors = {{"Value", kBoolDataTypeId, 0}};
     return descriptors;
 }
 
@@ -179,7 +179,7 @@ PhidgetEncoderController::PhidgetEncoderController(const QUuid &controllerType, 
 const OutputSlotDescriptors &PhidgetEncoderController::outputSlots() const
 {
     static const OutputSlotDescriptors descriptors
-        = {{"Position", IntDataTypeId, 0}, {"Position Change", IntDataTypeId, 1}};
+        = {{"Position", kIntDataTypeId, 0}, {"Position Change", kIntDataTypeId, 1}};
     return descriptors;
 }
 
@@ -248,7 +248,7 @@ PhidgetDigitalOutputController::PhidgetDigitalOutputController(
 const InputSlotDescriptors &PhidgetDigitalOutputController::inputSlots() const
 {
     static const InputSlotDescriptors descriptors
-        = {{"Value", BoolDataTypeId, 0, std::make_shared<BoolData>(false), false, 0}};
+        = {{"Value", kBoolDataTypeId, 0, std::make_shared<BoolData>(false), false, 0}};
     return descriptors;
 }
 

@@ -144,7 +144,7 @@ QMap<int32_t, QStringList> PhidgetDeviceSetup::channelUsers() const
         if (!controller)
             continue;
         for (const std::unique_ptr<ANodeData> &value : controller->propertyValues()) {
-            if (!value || value->dataType != PhidgetChannelDataTypeId)
+            if (!value || value->dataType != kPhidgetChannelDataTypeId)
                 continue;
             const auto &designated = static_cast<const PhidgetChannelData &>(*value);
             if (show->resolveDevice(designated.device) != m_device)

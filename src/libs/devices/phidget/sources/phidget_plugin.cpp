@@ -38,11 +38,11 @@ void fillNodeTypeRegistry(NodeTypeRegistry &registry, const HostCallbacks &callb
 {
     // The channel data type first: its factory, its colour, then its widget factory.
     registry.dataFactories.insert(
-        PhidgetChannelDataTypeId, []() -> ANodeData * { return new PhidgetChannelData(); });
-    registry.dataColors.insert(PhidgetChannelDataTypeId, deviceNodeColor());
+        kPhidgetChannelDataTypeId, []() -> ANodeData * { return new PhidgetChannelData(); });
+    registry.dataColors.insert(kPhidgetChannelDataTypeId, deviceNodeColor());
     // The inspector keeps the host's callable rather than a show: it resolves devices in the
     // show that is current each time it looks.
-    registry.dataWidgetFactories.insert(PhidgetChannelDataTypeId,
+    registry.dataWidgetFactories.insert(kPhidgetChannelDataTypeId,
         [currentShow = callbacks.currentShow](QWidget *parent) -> INodeDataWidget * {
             return new PhidgetChannelInspector(currentShow, parent);
         });
