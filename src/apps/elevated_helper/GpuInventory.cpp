@@ -234,39 +234,21 @@ bool assignCurrentModes(NvApi &driver, QVector<ConnectorInfo> &connectors)
 
 QString connectorKind(uint32_t typeCode)
 {
-    switch (typeCode) {
-    case 0:
-        return QStringLiteral("VGA");
-    case 16:
-    case 22:
-    case 26:
-        return QStringLiteral("Composite");
-    case 17:
-    case 25:
-        return QStringLiteral("SVideo");
-    case 19:
-        return QStringLiteral("Component");
-    case 32:
-    case 33:
-    case 48:
-    case 49:
-    case 56:
-    case 57:
-        return QStringLiteral("DVI");
-    case 70:
-    case 71:
-    case 72:
-    case 100:
-    case 101:
-        return QStringLiteral("DisplayPort");
-    case 97:
-    case 99:
-        return QStringLiteral("HDMI");
-    case 113:
-        return QStringLiteral("USB-C");
-    default:
-        return QStringLiteral("Unknown");
+    struct Kind
+    {
+        uint32_t code;
+        const char *text;
+    };
+    static constexpr Kind kinds[]
+        = {{0, "VGA"}, {16, "Composite"}, {22, "Composite"}, {26, "Composite"}, {17, "SVideo"},
+            {25, "SVideo"}, {19, "Component"}, {32, "DVI"}, {33, "DVI"}, {48, "DVI"}, {49, "DVI"},
+            {56, "DVI"}, {57, "DVI"}, {70, "DisplayPort"}, {71, "DisplayPort"}, {72, "DisplayPort"},
+            {100, "DisplayPort"}, {101, "DisplayPort"}, {97, "HDMI"}, {99, "HDMI"}, {113, "USB-C"}};
+    for (const Kind &k : kinds) {
+        if (k.code == typeCode)
+            return QLatin1String(k.text);
     }
+    return QStringLiteral("Unknown");
 }
 
 QString modelFromFullName(const QString &fullName)

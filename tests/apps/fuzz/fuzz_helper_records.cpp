@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 
 namespace {
 
@@ -25,22 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size == 0)
         return 0;
     const QByteArray bytes(reinterpret_cast<const char *>(data) + 1, qsizetype(size - 1));
-    switch (data[0] % 5) {
-    case 0:
-        check<GpuList>(bytes);
-        break;
-    case 1:
-        check<ConnectorList>(bytes);
-        break;
-    case 2:
-        check<ConnectorRef>(bytes);
-        break;
-    case 3:
-        check<EdidBlock>(bytes);
-        break;
-    default:
-        check<GpuInfo>(bytes);
-        break;
-    }
+    static void (*const checks[])(const QByteArray &) = {check<GpuList>, check<ConnectorList>,
+        check<ConnectorRef>, check<EdidBlock>, check<GpuInfo>};
+    checks[data[0] % std::size(checks)](bytes);
     return 0;
 }
