@@ -11,8 +11,7 @@ endfunction()
 # SVG_ICONS: the test draws SVG icons; with Qt Svg it links it and sees LM_HAVE_QT_SVG,
 # without it (the Windows build) the icon checks skip with their reason.
 # LABELS: CTest labels (threads: runs threads, for the ThreadSanitizer step; gui: dialogs or
-# windows). Each label's targets are also kept in the global property LM_LABEL_TARGETS_<label>,
-# so that lm_add_label_targets() can give a step one target to build (lm_label_<label>).
+# windows; lm_add_fuzzer adds fuzz), kept for lm_add_label_targets() (see lm_label_test).
 function(lm_add_qt_test name)
     cmake_parse_arguments(ARG "SVG_ICONS" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
@@ -32,12 +31,18 @@ function(lm_add_qt_test name)
     endif()
     lm_set_test_environment(${name} TIMEOUT ${_timeout})
     if(ARG_LABELS)
-        set_property(TEST ${name} APPEND PROPERTY LABELS ${ARG_LABELS})
-        foreach(_label ${ARG_LABELS})
-            set_property(GLOBAL APPEND PROPERTY LM_LABEL_TARGETS_${_label} ${name})
-            set_property(GLOBAL APPEND PROPERTY LM_LABELS ${_label})
-        endforeach()
+        lm_label_test(${name} ${ARG_LABELS})
     endif()
+endfunction()
+
+# Gives the test <name> (built by the target of the same name) the labels, and keeps the
+# target under each label for lm_add_label_targets().
+function(lm_label_test name)
+    set_property(TEST ${name} APPEND PROPERTY LABELS ${ARGN})
+    foreach(_label ${ARGN})
+        set_property(GLOBAL APPEND PROPERTY LM_LABEL_TARGETS_${_label} ${name})
+        set_property(GLOBAL APPEND PROPERTY LM_LABELS ${_label})
+    endforeach()
 endfunction()
 
 # One target a label, lm_label_<label>, building that label's tests (and what they need to
