@@ -9,6 +9,7 @@
 
 #include <phidget22.h>
 
+#include <map>
 #include <memory>
 
 const QUuid PhidgetDigitalOutputController::s_controllerType(
@@ -19,12 +20,6 @@ const QUuid PhidgetEncoderController::s_controllerType(
     QStringLiteral("a1c7e934-82d5-4f3b-9e60-dc4b5f781023"));
 
 namespace {
-PropertySlotDescriptors channelProperty(LM_PhidgetChannelType type)
-{
-    return {
-        {"Channel", kPhidgetChannelDataTypeId, 0, std::make_shared<PhidgetChannelData>(type), 0}};
-}
-
 void clearDefined(const std::vector<std::shared_ptr<ANodeData>> &values)
 {
     for (const std::shared_ptr<ANodeData> &value : values) {
@@ -33,30 +28,64 @@ void clearDefined(const std::vector<std::shared_ptr<ANodeData>> &values)
     }
 }
 
-// The handle of the designated channel when the device's runtime opened it as `type`.
-PhidgetHandle openHandle(const PhidgetDevice *device, int channelId, LM_PhidgetChannelType type)
+// Output `index` of `controller` takes `value` and is defined.
+template<class Data, class Value>
+void setOutput(const INodeController &controller, int index, Value value)
 {
-    const PhidgetDevice::Runtime *runtime = device ? device->runtime() : nullptr;
-    return runtime ? runtime->channelHandle(channelId, type) : nullptr;
+    if (Data *output = controller.outputData<Data>(index)) {
+        output->value = value;
+        output->defined = true;
+    }
 }
 
-// The handle of the channel that `controller` designates, opened as `type`, or null.
-PhidgetHandle designatedHandle(
-    const PhidgetChannelController &controller, LM_PhidgetChannelType type)
+// The poll of the input and encoder nodes: output 0, until an event has filled it, takes what
+// `read` returns from the designated channel, through `convert`. Not attached yet fails
+// quietly; a later tick polls again.
+template<class Data, class Channel, class Reading, class Convert>
+void pollFirstOutput(const PhidgetChannelController &controller,
+    PhidgetReturnCode(CCONV *read)(Channel, Reading *), Convert convert)
 {
+    const Data *output = controller.outputData<Data>(0);
+    if (!output || output->defined)
+        return;
     const PhidgetChannelData *designated = controller.channel();
     const PhidgetDevice *device = controller.resolveDevice();
-    if (!designated || !device)
-        return nullptr;
-    return openHandle(device, designated->channelID, type);
+    if (!designated || !device || !device->runtime())
+        return;
+    const auto handle = reinterpret_cast<Channel>(
+        device->runtime()->channelHandle(designated->channelID, controller.channelType()));
+    Reading reading = 0;
+    if (handle && read(handle, &reading) == EPHIDGET_OK)
+        setOutput<Data>(controller, 0, convert(reading));
+}
+
+// The low 32 bits of Phidget22's 64-bit position.
+qint32 low32(int64_t position)
+{
+    return qint32(quint32(quint64(position)));
 }
 } // namespace
 
 // ---- PhidgetChannelController ----
 
-PhidgetChannelController::PhidgetChannelController(const QUuid &controllerType, Node &node)
+PhidgetChannelController::PhidgetChannelController(
+    const QUuid &controllerType, Node &node, LM_PhidgetChannelType type)
     : IShowNodeController(controllerType, node, false)
+    , m_type(type)
 { }
+
+const PropertySlotDescriptors &PhidgetChannelController::propertySlots() const
+{
+    static const std::map<LM_PhidgetChannelType, PropertySlotDescriptors> descriptors = [] {
+        std::map<LM_PhidgetChannelType, PropertySlotDescriptors> byType;
+        for (LM_PhidgetChannelType type : {LM_DIGITAL_INPUT, LM_DIGITAL_OUTPUT, LM_ENCODER}) {
+            byType[type] = {{"Channel", kPhidgetChannelDataTypeId, 0,
+                std::make_shared<PhidgetChannelData>(type), 0}};
+        }
+        return byType;
+    }();
+    return descriptors.at(m_type);
+}
 
 const PhidgetChannelData *PhidgetChannelController::channel() const
 {
@@ -106,34 +135,30 @@ void PhidgetChannelController::onChannelDetached(int channelId)
     clearDefined(m_outputValues);
 }
 
+// ---- PhidgetInputController ----
+
+const TriggerDescriptors &PhidgetInputController::outputTriggers() const
+{
+    static const TriggerDescriptors descriptors = {{0, "Changed"}};
+    return descriptors;
+}
+
+bool PhidgetInputController::emitsTriggers() const
+{
+    return true;
+}
+
 // ---- PhidgetDigitalInputController ----
 
 PhidgetDigitalInputController::PhidgetDigitalInputController(
     const QUuid &controllerType, Node &node)
-    : PhidgetChannelController(controllerType, node)
+    : PhidgetInputController(controllerType, node, LM_DIGITAL_INPUT)
 { }
 
 const OutputSlotDescriptors &PhidgetDigitalInputController::outputSlots() const
 {
     static const OutputSlotDescriptors descriptors = {{"Value", kBoolDataTypeId, 0}};
     return descriptors;
-}
-
-const TriggerDescriptors &PhidgetDigitalInputController::outputTriggers() const
-{
-    static const TriggerDescriptors descriptors = {{0, "Changed"}};
-    return descriptors;
-}
-
-const PropertySlotDescriptors &PhidgetDigitalInputController::propertySlots() const
-{
-    static const PropertySlotDescriptors descriptors = channelProperty(LM_DIGITAL_INPUT);
-    return descriptors;
-}
-
-bool PhidgetDigitalInputController::emitsTriggers() const
-{
-    return true;
 }
 
 void PhidgetDigitalInputController::onPropertyChanged(int)
@@ -146,34 +171,20 @@ void PhidgetDigitalInputController::onDigitalInputChanged(int channelId, bool st
 {
     if (!matchesChannel(channelId))
         return;
-    if (BoolData *value = outputData<BoolData>(0)) {
-        value->value = state;
-        value->defined = true;
-    }
+    setOutput<BoolData>(*this, 0, state);
     fireOutputTrigger(0);
 }
 
 void PhidgetDigitalInputController::updateOutputs()
 {
-    BoolData *value = outputData<BoolData>(0);
-    if (!value || value->defined)
-        return;
-    auto handle
-        = reinterpret_cast<PhidgetDigitalInputHandle>(designatedHandle(*this, LM_DIGITAL_INPUT));
-    if (!handle)
-        return;
-    // Not attached yet fails quietly; a later tick polls again.
-    int state = 0;
-    if (PhidgetDigitalInput_getState(handle, &state) == EPHIDGET_OK) {
-        value->value = state != 0;
-        value->defined = true;
-    }
+    pollFirstOutput<BoolData>(
+        *this, PhidgetDigitalInput_getState, [](int state) { return state != 0; });
 }
 
 // ---- PhidgetEncoderController ----
 
 PhidgetEncoderController::PhidgetEncoderController(const QUuid &controllerType, Node &node)
-    : PhidgetChannelController(controllerType, node)
+    : PhidgetInputController(controllerType, node, LM_ENCODER)
 { }
 
 const OutputSlotDescriptors &PhidgetEncoderController::outputSlots() const
@@ -181,23 +192,6 @@ const OutputSlotDescriptors &PhidgetEncoderController::outputSlots() const
     static const OutputSlotDescriptors descriptors
         = {{"Position", kIntDataTypeId, 0}, {"Position Change", kIntDataTypeId, 1}};
     return descriptors;
-}
-
-const TriggerDescriptors &PhidgetEncoderController::outputTriggers() const
-{
-    static const TriggerDescriptors descriptors = {{0, "Changed"}};
-    return descriptors;
-}
-
-const PropertySlotDescriptors &PhidgetEncoderController::propertySlots() const
-{
-    static const PropertySlotDescriptors descriptors = channelProperty(LM_ENCODER);
-    return descriptors;
-}
-
-bool PhidgetEncoderController::emitsTriggers() const
-{
-    return true;
 }
 
 void PhidgetEncoderController::onPropertyChanged(int)
@@ -211,38 +205,21 @@ void PhidgetEncoderController::onEncoderPositionChanged(
 {
     if (!matchesChannel(channelId))
         return;
-    if (IntData *value = outputData<IntData>(0)) {
-        // The low 32 bits of Phidget22's 64-bit position.
-        value->value = qint32(quint32(quint64(position)));
-        value->defined = true;
-    }
-    if (IntData *value = outputData<IntData>(1)) {
-        value->value = positionChange;
-        value->defined = true;
-    }
+    setOutput<IntData>(*this, 0, low32(position));
+    setOutput<IntData>(*this, 1, positionChange);
     fireOutputTrigger(0);
 }
 
 void PhidgetEncoderController::updateOutputs()
 {
-    IntData *value = outputData<IntData>(0);
-    if (!value || value->defined)
-        return;
-    auto handle = reinterpret_cast<PhidgetEncoderHandle>(designatedHandle(*this, LM_ENCODER));
-    if (!handle)
-        return;
-    int64_t position = 0;
-    if (PhidgetEncoder_getPosition(handle, &position) == EPHIDGET_OK) {
-        value->value = qint32(quint32(quint64(position)));
-        value->defined = true;
-    }
+    pollFirstOutput<IntData>(*this, PhidgetEncoder_getPosition, low32);
 }
 
 // ---- PhidgetDigitalOutputController ----
 
 PhidgetDigitalOutputController::PhidgetDigitalOutputController(
     const QUuid &controllerType, Node &node)
-    : PhidgetChannelController(controllerType, node)
+    : PhidgetChannelController(controllerType, node, LM_DIGITAL_OUTPUT)
 { }
 
 const InputSlotDescriptors &PhidgetDigitalOutputController::inputSlots() const
@@ -255,12 +232,6 @@ const InputSlotDescriptors &PhidgetDigitalOutputController::inputSlots() const
 const TriggerDescriptors &PhidgetDigitalOutputController::inputTriggers() const
 {
     static const TriggerDescriptors descriptors = {{0, "Set"}};
-    return descriptors;
-}
-
-const PropertySlotDescriptors &PhidgetDigitalOutputController::propertySlots() const
-{
-    static const PropertySlotDescriptors descriptors = channelProperty(LM_DIGITAL_OUTPUT);
     return descriptors;
 }
 

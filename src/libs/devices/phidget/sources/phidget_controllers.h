@@ -1,5 +1,7 @@
 #pragma once
 
+#include "phidget_config.h"
+
 #include <IShowNodeController.h>
 
 #include <QList>
@@ -11,13 +13,16 @@
 class PhidgetChannelData;
 class PhidgetDevice;
 
-// Shared by the three Phidget nodes: the "Channel" property (property 0) and the device
-// it designates.
+// Shared by the three Phidget nodes: the "Channel" property (property 0), whose default names
+// the type of channel the node drives, and the device it designates.
 class PhidgetChannelController : public IShowNodeController
 {
 public:
-    PhidgetChannelController(const QUuid &controllerType, Node &node);
+    PhidgetChannelController(const QUuid &controllerType, Node &node, LM_PhidgetChannelType type);
 
+    const PropertySlotDescriptors &propertySlots() const override;
+
+    LM_PhidgetChannelType channelType() const { return m_type; }
     // The "Channel" value when it is defined, else null.
     const PhidgetChannelData *channel() const;
     // The Phidget device that the defined "Channel" value designates in the owner show, or
@@ -38,11 +43,22 @@ protected:
     void rebind(Signal signal, Handler Controller::*handler);
 
 private:
+    const LM_PhidgetChannelType m_type;
     QList<QMetaObject::Connection> m_connections; // host's thread, like the whole controller
 };
 
+// The two nodes that report their channel's changes: "Changed" fires at every reported one.
+class PhidgetInputController : public PhidgetChannelController
+{
+public:
+    using PhidgetChannelController::PhidgetChannelController;
+
+    const TriggerDescriptors &outputTriggers() const override;
+    bool emitsTriggers() const override;
+};
+
 // "Phidget Digital Input": the input's state on "Value", "Changed" at every reported change.
-class PhidgetDigitalInputController : public PhidgetChannelController
+class PhidgetDigitalInputController : public PhidgetInputController
 {
 public:
     static const QUuid s_controllerType;
@@ -50,10 +66,7 @@ public:
     PhidgetDigitalInputController(const QUuid &controllerType, Node &node);
 
     const OutputSlotDescriptors &outputSlots() const override;
-    const TriggerDescriptors &outputTriggers() const override;
-    const PropertySlotDescriptors &propertySlots() const override;
     void onPropertyChanged(int index) override;
-    bool emitsTriggers() const override;
     void updateOutputs() override;
 
     // Queued from the device, on the controller's thread.
@@ -62,7 +75,7 @@ public:
 
 // "Phidget Encoder Input": the low 32 bits of the position on "Position", the last change on
 // "Position Change", "Changed" at every reported movement.
-class PhidgetEncoderController : public PhidgetChannelController
+class PhidgetEncoderController : public PhidgetInputController
 {
 public:
     static const QUuid s_controllerType;
@@ -70,10 +83,7 @@ public:
     PhidgetEncoderController(const QUuid &controllerType, Node &node);
 
     const OutputSlotDescriptors &outputSlots() const override;
-    const TriggerDescriptors &outputTriggers() const override;
-    const PropertySlotDescriptors &propertySlots() const override;
     void onPropertyChanged(int index) override;
-    bool emitsTriggers() const override;
     void updateOutputs() override;
 
     // Queued from the device, on the controller's thread.
@@ -91,7 +101,6 @@ public:
 
     const InputSlotDescriptors &inputSlots() const override;
     const TriggerDescriptors &inputTriggers() const override;
-    const PropertySlotDescriptors &propertySlots() const override;
     void readValues(const QDomElement &element) override;
     void onInputTrigger(int index) override;
 };
