@@ -325,6 +325,16 @@ PhidgetHandle createReportingChannel(PhidgetDevice::Runtime &runtime, LM_Phidget
     return handle;
 }
 
+// Deletes `handle` as the channel class that `del` deletes, logging a failure as `failed`.
+template<typename Channel>
+void deleteAs(PhidgetHandle handle, PhidgetReturnCode(CCONV *del)(Channel *), const char *failed)
+{
+    auto channel = reinterpret_cast<Channel>(handle);
+    const PhidgetReturnCode result = del(&channel);
+    if (result != EPHIDGET_OK)
+        PHIDGET_LOG_FAILURE(failed, result);
+}
+
 } // namespace
 
 PhidgetHandle PhidgetDevice::Runtime::phidgetChannelFactory(
@@ -430,32 +440,20 @@ void PhidgetDevice::Runtime::deleteChannel(PhidgetHandle handle, LM_PhidgetChann
         m_contextIds.erase(it);
     }
 
-    PhidgetReturnCode result = Phidget_close(handle);
+    const PhidgetReturnCode result = Phidget_close(handle);
     if (result != EPHIDGET_OK)
         PHIDGET_LOG_FAILURE("Phidget_close failed.", result);
 
     switch (type) {
-    case LM_DIGITAL_INPUT: {
-        auto channel = reinterpret_cast<PhidgetDigitalInputHandle>(handle);
-        result = PhidgetDigitalInput_delete(&channel);
-        if (result != EPHIDGET_OK)
-            PHIDGET_LOG_FAILURE("PhidgetDigitalInput_delete failed.", result);
+    case LM_DIGITAL_INPUT:
+        deleteAs(handle, PhidgetDigitalInput_delete, "PhidgetDigitalInput_delete failed.");
         break;
-    }
-    case LM_DIGITAL_OUTPUT: {
-        auto channel = reinterpret_cast<PhidgetDigitalOutputHandle>(handle);
-        result = PhidgetDigitalOutput_delete(&channel);
-        if (result != EPHIDGET_OK)
-            PHIDGET_LOG_FAILURE("PhidgetDigitalOutput_delete failed.", result);
+    case LM_DIGITAL_OUTPUT:
+        deleteAs(handle, PhidgetDigitalOutput_delete, "PhidgetDigitalOutput_delete failed.");
         break;
-    }
-    case LM_ENCODER: {
-        auto channel = reinterpret_cast<PhidgetEncoderHandle>(handle);
-        result = PhidgetEncoder_delete(&channel);
-        if (result != EPHIDGET_OK)
-            PHIDGET_LOG_FAILURE("PhidgetEncoder_delete failed.", result);
+    case LM_ENCODER:
+        deleteAs(handle, PhidgetEncoder_delete, "PhidgetEncoder_delete failed.");
         break;
-    }
     }
 }
 
