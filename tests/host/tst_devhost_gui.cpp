@@ -180,7 +180,28 @@ void typeText(QLineEdit *edit, const QString &text)
     QTest::keyClick(edit, Qt::Key_Return);
 }
 
+// Whether the host keeps the example show's own script or runs on none, so that nothing
+// scripted meddles with what the test does.
+enum class RunScript { None, TheShows };
+
 } // namespace
+
+// Starts `host` at 20 ms ticks on the example show `file` with the built plug-ins and the
+// callbacks the window's editor needs. A macro: where the plug-in of `type` is not built the
+// test function itself must skip.
+#define START_EXAMPLE_SHOW(host, type, file, script)                                               \
+    do {                                                                                           \
+        ShowEditor::installCallbacks(host);                                                        \
+        QString loadError;                                                                         \
+        QVERIFY2(                                                                                  \
+            host.loadPlugins(QStringLiteral(LM_PLUGIN_DIR), &loadError), qPrintable(loadError));   \
+        if (!host.registry().deviceFactory(QStringLiteral(type)))                                  \
+            QSKIP("the " type " plug-in is not built");                                            \
+        QVERIFY2(host.loadShow(file, &loadError), qPrintable(loadError));                          \
+        if ((script) == RunScript::None)                                                           \
+            QVERIFY2(host.setScript(Script(), &loadError), qPrintable(loadError));                 \
+        host.start(20);                                                                            \
+    } while (false)
 
 class TestDevhostGui : public QObject
 {
@@ -297,16 +318,10 @@ private slots:
     void boardPanelDrivesTheSimulatedBoard()
     {
         DevHost host(m_stream);
-        ShowEditor::installCallbacks(host);
+        START_EXAMPLE_SHOW(host, "Phidget", QStringLiteral(LM_PHIDGET_SHOW), RunScript::None);
         QString error;
-        QVERIFY(host.loadPlugins(QStringLiteral(LM_PLUGIN_DIR), &error));
-        if (!host.registry().deviceFactory(QStringLiteral("Phidget")))
-            QSKIP("the Phidget plug-in is not built");
-        QVERIFY2(host.loadShow(QStringLiteral(LM_PHIDGET_SHOW), &error), qPrintable(error));
-        QVERIFY(host.setScript(Script(), &error));
         if (!host.boards().available(&error))
             QSKIP(qPrintable(error));
-        host.start(20);
         DevHostWindow window(host);
         QCOMPARE(window.boardPanels().size(), 1);
         BoardPanel *panel = window.boardPanels().first();
@@ -342,14 +357,7 @@ private slots:
     void phidgetSetupDeletionReachesEveryCopy()
     {
         DevHost host(m_stream);
-        ShowEditor::installCallbacks(host);
-        QString error;
-        QVERIFY(host.loadPlugins(QStringLiteral(LM_PLUGIN_DIR), &error));
-        if (!host.registry().deviceFactory(QStringLiteral("Phidget")))
-            QSKIP("the Phidget plug-in is not built");
-        QVERIFY2(host.loadShow(QStringLiteral(LM_PHIDGET_SHOW), &error), qPrintable(error));
-        QVERIFY(host.setScript(Script(), &error));
-        host.start(20);
+        START_EXAMPLE_SHOW(host, "Phidget", QStringLiteral(LM_PHIDGET_SHOW), RunScript::None);
         DevHostWindow window(host);
         window.editor().setRunning(true);
         const auto xmlOn = [&host](const QString &instance) {
@@ -390,6 +398,7 @@ private slots:
             producer->show()->findDevice(QStringLiteral("Phidget"), 1));
 
         // Its input node follows the board's events again, not only its polls.
+        QString error;
         if (!host.boards().available(&error))
             return;
         QVERIFY2(host.pushStimulus(QStringLiteral("attachBoard serial=12345 instance=Producer "
@@ -426,19 +435,11 @@ private slots:
     void worldGoesOnAfterTheScript()
     {
         DevHost host(m_stream);
-        ShowEditor::installCallbacks(host);
-        QString error;
-        QVERIFY(host.loadPlugins(QStringLiteral(LM_PLUGIN_DIR), &error));
-        if (!host.registry().deviceFactory(QStringLiteral("TouchScreen")))
-            QSKIP("the touch plug-in is not built");
-        const QString touchShow = QFileInfo(QStringLiteral(LM_PHIDGET_SHOW))
-                                      .dir()
-                                      .filePath(QStringLiteral("touch.xml"));
-        QVERIFY2(host.loadShow(touchShow, &error), qPrintable(error));
         host.setVirtualTime(true);
         host.setRunsAfterScript(true);
+        START_EXAMPLE_SHOW(host, "TouchScreen", touchShowPath(), RunScript::TheShows);
+        // The script ends on a later tick, in the event loop.
         QSignalSpy ended(&host, &DevHost::scriptEnded);
-        host.start(20);
         DevHostWindow window(host);
         window.show();
         ScriptPanel *panel = window.scriptPanel();
@@ -468,14 +469,7 @@ private slots:
     void zoneCornerEditedAsAUserDoes()
     {
         DevHost host(m_stream);
-        ShowEditor::installCallbacks(host);
-        QString error;
-        QVERIFY(host.loadPlugins(QStringLiteral(LM_PLUGIN_DIR), &error));
-        if (!host.registry().deviceFactory(QStringLiteral("TouchScreen")))
-            QSKIP("the touch plug-in is not built");
-        QVERIFY2(host.loadShow(touchShowPath(), &error), qPrintable(error));
-        QVERIFY(host.setScript(Script(), &error));
-        host.start(20);
+        START_EXAMPLE_SHOW(host, "TouchScreen", touchShowPath(), RunScript::None);
         DevHostWindow window(host);
         window.editor().setRunning(true);
         window.show();
@@ -515,6 +509,7 @@ private slots:
             QStringLiteral("Top Left = (500, 150), Bottom Right = (800, 300)"));
 
         // Inside the new zone, outside the old one; the canvas shows the host's touch.
+        QString error;
         QVERIFY(host.pushStimulus(QStringLiteral("touch server=1 output=0 x=600 y=200"), &error));
         const Show *left = host.instance(QStringLiteral("Left"));
         QTRY_COMPARE(host.firedCount(left, 2, 0), 1);
@@ -530,14 +525,7 @@ private slots:
     void nodeRenamedAndConnectionsListed()
     {
         DevHost host(m_stream);
-        ShowEditor::installCallbacks(host);
-        QString error;
-        QVERIFY(host.loadPlugins(QStringLiteral(LM_PLUGIN_DIR), &error));
-        if (!host.registry().deviceFactory(QStringLiteral("Phidget")))
-            QSKIP("the Phidget plug-in is not built");
-        QVERIFY2(host.loadShow(QStringLiteral(LM_PHIDGET_SHOW), &error), qPrintable(error));
-        QVERIFY(host.setScript(Script(), &error));
-        host.start(20);
+        START_EXAMPLE_SHOW(host, "Phidget", QStringLiteral(LM_PHIDGET_SHOW), RunScript::None);
         DevHostWindow window(host);
         window.show();
         InstancePage *producer = window.page(QStringLiteral("Producer"));
