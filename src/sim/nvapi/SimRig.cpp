@@ -95,6 +95,26 @@ public:
         return true;
     }
 
+    // Reads the rig's top-level array `key` (at most maxItems, else tooMany) item by item:
+    // every item must be an object.
+    template<typename ReadItem>
+    bool objects(const QJsonObject &root, const char *key, int maxItems, const char *tooMany,
+        ReadItem readItem)
+    {
+        QJsonArray items;
+        if (!array(root, key, QString(), &items))
+            return false;
+        if (items.size() > maxItems)
+            return fail(QLatin1String(key), QLatin1String(tooMany));
+        for (int i = 0; i < items.size(); ++i) {
+            const QString where = item(QString(), key, i);
+            QJsonObject o;
+            if (!object(items.at(i), where, &o) || !readItem(o, where, i))
+                return false;
+        }
+        return true;
+    }
+
     bool boolean(const QJsonObject &o, const char *key, const QString &where, bool *out)
     {
         const QJsonValue v = o.value(QLatin1String(key));
@@ -315,37 +335,31 @@ bool readDisplay(Reader &r, const QJsonValue &v, const QString &where, RigDispla
 
 bool readGpus(Reader &r, const QJsonObject &root, Rig *rig)
 {
-    QJsonArray gpus;
-    if (!r.array(root, "gpus", QString(), &gpus))
-        return false;
-    if (gpus.size() > kMaxGpus)
-        return r.fail(QStringLiteral("gpus"), QStringLiteral("at most 64 GPUs"));
     std::set<uint32_t> seen;
-    for (int g = 0; g < gpus.size(); ++g) {
-        const QString where = Reader::item(QString(), "gpus", g);
-        QJsonObject o;
-        RigGpu gpu;
-        QJsonArray ids;
-        if (!r.object(gpus.at(g), where, &o) || !r.string(o, "fullName", where, 0, &gpu.fullName)
-            || !r.boolean(o, "workstation", where, &gpu.workstation)
-            || !r.array(o, "displayIds", where, &ids))
-            return false;
-        for (int i = 0; i < ids.size(); ++i) {
-            RigDisplay d;
-            d.gpu = g;
-            const QString at = Reader::item(where, "displayIds", i);
-            if (!readDisplay(r, ids.at(i), at, &d))
+    return r.objects(root, "gpus", kMaxGpus, "at most 64 GPUs",
+        [&](const QJsonObject &o, const QString &where, int g) {
+            RigGpu gpu;
+            QJsonArray ids;
+            if (!r.string(o, "fullName", where, 0, &gpu.fullName)
+                || !r.boolean(o, "workstation", where, &gpu.workstation)
+                || !r.array(o, "displayIds", where, &ids))
                 return false;
-            if (!seen.insert(d.id).second)
-                return r.fail(at,
-                    QStringLiteral("display id 0x%1 is used twice")
-                        .arg(d.id, 8, 16, QLatin1Char('0')));
-            gpu.displays.push_back(int(rig->displays.size()));
-            rig->displays.push_back(std::move(d));
-        }
-        rig->gpus.push_back(std::move(gpu));
-    }
-    return true;
+            for (int i = 0; i < ids.size(); ++i) {
+                RigDisplay d;
+                d.gpu = g;
+                const QString at = Reader::item(where, "displayIds", i);
+                if (!readDisplay(r, ids.at(i), at, &d))
+                    return false;
+                if (!seen.insert(d.id).second)
+                    return r.fail(at,
+                        QStringLiteral("display id 0x%1 is used twice")
+                            .arg(d.id, 8, 16, QLatin1Char('0')));
+                gpu.displays.push_back(int(rig->displays.size()));
+                rig->displays.push_back(std::move(d));
+            }
+            rig->gpus.push_back(std::move(gpu));
+            return true;
+        });
 }
 
 const RigDisplay *findDisplay(const Rig &rig, uint32_t id)
@@ -359,80 +373,67 @@ const RigDisplay *findDisplay(const Rig &rig, uint32_t id)
 
 bool readHandles(Reader &r, const QJsonObject &root, Rig *rig)
 {
-    QJsonArray handles;
-    if (!r.array(root, "displayHandles", QString(), &handles))
-        return false;
-    if (handles.size() > kMaxDisplayHandles)
-        return r.fail(QStringLiteral("displayHandles"), QStringLiteral("at most 128 handles"));
-    for (int i = 0; i < handles.size(); ++i) {
-        const QString where = Reader::item(QString(), "displayHandles", i);
-        QJsonObject o;
-        RigHandle h;
-        h.outputId = i < 32 ? 1u << i : 0u;
-        bool hasName = false;
-        if (!r.object(handles.at(i), where, &o)
-            || !r.string(o, "name", where, kShortStringMax - 1, &h.name, &hasName)
-            || !r.id(o, "displayId", where, true, &h.displayId)
-            || !r.id(o, "outputId", where, false, &h.outputId))
-            return false;
-        if (!hasName || h.name.empty())
-            return r.fail(Reader::sub(where, "name"), QStringLiteral("is required"));
-        rig->handles.push_back(std::move(h));
-    }
-    return true;
+    return r.objects(root, "displayHandles", kMaxDisplayHandles, "at most 128 handles",
+        [&](const QJsonObject &o, const QString &where, int i) {
+            RigHandle h;
+            h.outputId = i < 32 ? 1u << i : 0u;
+            bool hasName = false;
+            if (!r.string(o, "name", where, kShortStringMax - 1, &h.name, &hasName)
+                || !r.id(o, "displayId", where, true, &h.displayId)
+                || !r.id(o, "outputId", where, false, &h.outputId))
+                return false;
+            if (!hasName || h.name.empty())
+                return r.fail(Reader::sub(where, "name"), QStringLiteral("is required"));
+            rig->handles.push_back(std::move(h));
+            return true;
+        });
 }
 
 bool readPaths(Reader &r, const QJsonObject &root, Rig *rig)
 {
-    QJsonArray paths;
-    if (!r.array(root, "paths", QString(), &paths))
-        return false;
-    for (int i = 0; i < paths.size(); ++i) {
-        const QString where = Reader::item(QString(), "paths", i);
-        QJsonObject o;
-        RigPath p;
-        p.sourceId = uint32_t(i);
-        if (!r.object(paths.at(i), where, &o))
-            return false;
-        uint32_t single = 0;
-        bool hasSingle = false;
-        QJsonArray many;
-        if (!r.id(o, "displayId", where, false, &single, &hasSingle)
-            || !r.array(o, "displayIds", where, &many))
-            return false;
-        if (hasSingle)
-            p.displayIds.push_back(single);
-        for (int t = 0; t < many.size(); ++t) {
-            uint32_t id = 0;
-            if (!r.id(many.at(t), Reader::item(where, "displayIds", t), &id))
+    return r.objects(
+        root, "paths", INT32_MAX, "", [&](const QJsonObject &o, const QString &where, int i) {
+            RigPath p;
+            p.sourceId = uint32_t(i);
+            uint32_t single = 0;
+            bool hasSingle = false;
+            QJsonArray many;
+            if (!r.id(o, "displayId", where, false, &single, &hasSingle)
+                || !r.array(o, "displayIds", where, &many))
                 return false;
-            p.displayIds.push_back(id);
-        }
-        if (p.displayIds.empty())
-            return r.fail(where, QStringLiteral("needs displayId or displayIds"));
-        for (const uint32_t id : p.displayIds) {
-            if (!findDisplay(*rig, id))
-                return r.fail(where,
-                    QStringLiteral("display id 0x%1 belongs to no GPU")
-                        .arg(id, 8, 16, QLatin1Char('0')));
-        }
-        p.gpu = findDisplay(*rig, p.displayIds.front())->gpu;
-        p.targetId = p.displayIds.front() & 0xffffu;
-        if (!r.integer(o, "sourceId", where, 0, 0xffffffffll, &p.sourceId)
-            || !r.id(o, "targetId", where, false, &p.targetId)
-            || !r.string(o, "gdiName", where, 0, &p.gdiName, &p.inWindows)
-            || !r.string(o, "monitorName", where, 0, &p.monitorName)
-            || !r.integer(o, "width", where, 0, 0xffffffffll, &p.width)
-            || !r.integer(o, "height", where, 0, 0xffffffffll, &p.height)
-            || !r.integer(o, "colorDepth", where, 0, 0xffffffffll, &p.colorDepth)
-            || !r.integer(o, "refresh1K", where, 0, 0xffffffffll, &p.refresh1K)
-            || !r.boolean(o, "gdiPrimary", where, &p.gdiPrimary)
-            || !r.integer(o, "x", where, INT32_MIN, INT32_MAX, &p.x)
-            || !r.integer(o, "y", where, INT32_MIN, INT32_MAX, &p.y))
-            return false;
-        rig->paths.push_back(std::move(p));
-    }
-    return true;
+            if (hasSingle)
+                p.displayIds.push_back(single);
+            for (int t = 0; t < many.size(); ++t) {
+                uint32_t id = 0;
+                if (!r.id(many.at(t), Reader::item(where, "displayIds", t), &id))
+                    return false;
+                p.displayIds.push_back(id);
+            }
+            if (p.displayIds.empty())
+                return r.fail(where, QStringLiteral("needs displayId or displayIds"));
+            for (const uint32_t id : p.displayIds) {
+                if (!findDisplay(*rig, id))
+                    return r.fail(where,
+                        QStringLiteral("display id 0x%1 belongs to no GPU")
+                            .arg(id, 8, 16, QLatin1Char('0')));
+            }
+            p.gpu = findDisplay(*rig, p.displayIds.front())->gpu;
+            p.targetId = p.displayIds.front() & 0xffffu;
+            if (!r.integer(o, "sourceId", where, 0, 0xffffffffll, &p.sourceId)
+                || !r.id(o, "targetId", where, false, &p.targetId)
+                || !r.string(o, "gdiName", where, 0, &p.gdiName, &p.inWindows)
+                || !r.string(o, "monitorName", where, 0, &p.monitorName)
+                || !r.integer(o, "width", where, 0, 0xffffffffll, &p.width)
+                || !r.integer(o, "height", where, 0, 0xffffffffll, &p.height)
+                || !r.integer(o, "colorDepth", where, 0, 0xffffffffll, &p.colorDepth)
+                || !r.integer(o, "refresh1K", where, 0, 0xffffffffll, &p.refresh1K)
+                || !r.boolean(o, "gdiPrimary", where, &p.gdiPrimary)
+                || !r.integer(o, "x", where, INT32_MIN, INT32_MAX, &p.x)
+                || !r.integer(o, "y", where, INT32_MIN, INT32_MAX, &p.y))
+                return false;
+            rig->paths.push_back(std::move(p));
+            return true;
+        });
 }
 
 bool functionByName(const QString &text, Fn *fn)
@@ -452,33 +453,29 @@ bool functionByName(const QString &text, Fn *fn)
 
 bool readFailures(Reader &r, const QJsonObject &root, Rig *rig)
 {
-    QJsonArray failures;
-    if (!r.array(root, "failures", QString(), &failures))
-        return false;
-    for (int i = 0; i < failures.size(); ++i) {
-        const QString where = Reader::item(QString(), "failures", i);
-        QJsonObject o;
-        RigFailure f;
-        std::string name;
-        if (!r.object(failures.at(i), where, &o) || !r.string(o, "function", where, 0, &name))
-            return false;
-        if (!functionByName(QString::fromStdString(name), &f.fn))
-            return r.fail(Reader::sub(where, "function"),
-                QStringLiteral("unknown function \"%1\"").arg(QString::fromStdString(name)));
-        f.status = isWindowsFunction(f.fn) ? long(WinGenFailure) : long(NvError);
-        if (!r.integer(o, "gpu", where, 0, kMaxGpus - 1, &f.gpu)
-            || !r.id(o, "displayId", where, false, &f.displayId, &f.hasDisplayId)
-            || !r.integer(o, "handle", where, 0, kMaxDisplayHandles - 1, &f.handle)
-            || !r.integer(o, "path", where, 0, INT32_MAX, &f.path)
-            || !r.integer(o, "from", where, 1, INT32_MAX, &f.from)
-            || !r.integer(o, "times", where, 1, INT32_MAX, &f.times)
-            || !r.integer(o, "status", where, INT32_MIN, INT32_MAX, &f.status))
-            return false;
-        if (f.status == 0)
-            return r.fail(Reader::sub(where, "status"), QStringLiteral("0 is not a failure"));
-        rig->failures.push_back(f);
-    }
-    return true;
+    return r.objects(
+        root, "failures", INT32_MAX, "", [&](const QJsonObject &o, const QString &where, int) {
+            RigFailure f;
+            std::string name;
+            if (!r.string(o, "function", where, 0, &name))
+                return false;
+            if (!functionByName(QString::fromStdString(name), &f.fn))
+                return r.fail(Reader::sub(where, "function"),
+                    QStringLiteral("unknown function \"%1\"").arg(QString::fromStdString(name)));
+            f.status = isWindowsFunction(f.fn) ? long(WinGenFailure) : long(NvError);
+            if (!r.integer(o, "gpu", where, 0, kMaxGpus - 1, &f.gpu)
+                || !r.id(o, "displayId", where, false, &f.displayId, &f.hasDisplayId)
+                || !r.integer(o, "handle", where, 0, kMaxDisplayHandles - 1, &f.handle)
+                || !r.integer(o, "path", where, 0, INT32_MAX, &f.path)
+                || !r.integer(o, "from", where, 1, INT32_MAX, &f.from)
+                || !r.integer(o, "times", where, 1, INT32_MAX, &f.times)
+                || !r.integer(o, "status", where, INT32_MIN, INT32_MAX, &f.status))
+                return false;
+            if (f.status == 0)
+                return r.fail(Reader::sub(where, "status"), QStringLiteral("0 is not a failure"));
+            rig->failures.push_back(f);
+            return true;
+        });
 }
 
 } // namespace
