@@ -67,21 +67,13 @@ QVariant PhidgetChannelsModel::data(const QModelIndex &index, int role) const
 
 QVariant PhidgetChannelsModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    // In Column order.
+    static const char *const titles[s_columnCount] = {QT_TR_NOOP("Name"), QT_TR_NOOP("Hub Port"),
+        QT_TR_NOOP("Channel"), QT_TR_NOOP("Vint Digital"), QT_TR_NOOP("Type")};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0
+        || section >= s_columnCount)
         return QVariant();
-    switch (section) {
-    case NameColumn:
-        return tr("Name");
-    case HubPortColumn:
-        return tr("Hub Port");
-    case ChannelColumn:
-        return tr("Channel");
-    case VintDigitalColumn:
-        return tr("Vint Digital");
-    case TypeColumn:
-        return tr("Type");
-    }
-    return QVariant();
+    return tr(titles[section]);
 }
 
 Qt::ItemFlags PhidgetChannelsModel::flags(const QModelIndex &index) const
