@@ -6,8 +6,8 @@
 #                        [OUTPUT_DIRECTORY <dir>])
 #
 # IID is the plug-in's key in its metadata ("PingDevice", ...). The plug-in's sources
-# define the functions of DevicePluginTraits.h; the shared PluginInterface (the entry) and
-# the registration helpers come from src/libs/devices/common.
+# define DevicePlugin::traits() (DevicePluginTraits.h); the shared PluginInterface (the
+# entry) and the registration helpers come from src/libs/devices/common.
 # With CORE, the SOURCES make a static library of that name (CORE_LIBS linked publicly, the
 # folder and its generated form headers on its include path), which the plug-in's tests
 # link; the MODULE holds the entry and PLUGIN_SOURCES (its resources: a static library's

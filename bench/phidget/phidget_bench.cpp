@@ -118,7 +118,7 @@ struct Rig
         lmsim_phidget_board_attach(kSerial, kAddress);
 
         HostRegistry::registerHostTypes(registry);
-        DevicePlugin::fillNodeTypeRegistry(registry, HostCallbacks());
+        DevicePlugin::traits().fillRegistry(registry, HostCallbacks());
         registry.controllerFactories.insert(kSinkType, [](Node &node) -> INodeController * {
             auto *sink = new SinkController(kSinkType, node);
             sink->initValues();

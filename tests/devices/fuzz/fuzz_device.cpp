@@ -57,7 +57,7 @@ struct Plugin
         HostCallbacks callbacks;
         callbacks.currentShow = [this] { return current; };
         NodeTypeRegistry own;
-        DevicePlugin::fillNodeTypeRegistry(own, callbacks);
+        DevicePlugin::traits().fillRegistry(own, callbacks);
         HostRegistry host;
         host.merge(own, QStringLiteral("plug-in"));
         registry = host.registry();
@@ -115,9 +115,9 @@ std::unique_ptr<Show> newShow(bool master, int localServer)
 // A device read from `element` and added to `show`, as a show file loads it.
 Device *addDevice(Show &show, const QDomElement &element)
 {
-    Device *device = DevicePlugin::createDevice(show.isMaster());
-    if (!device || device->typeName() != DevicePlugin::deviceType())
-        fail("the plug-in made no device of its type", DevicePlugin::deviceType());
+    Device *device = DevicePlugin::traits().create(show.isMaster());
+    if (!device || device->typeName() != DevicePlugin::traits().type)
+        fail("the plug-in made no device of its type", DevicePlugin::traits().type);
     if (!element.isNull())
         device->readDom(element);
     return show.addDevice(device) ? device : nullptr;

@@ -115,7 +115,7 @@ struct Fixture
         NodeTypeRegistry plugin;
         HostCallbacks callbacks;
         callbacks.currentShow = [this] { return &show; };
-        DevicePlugin::fillNodeTypeRegistry(plugin, callbacks);
+        DevicePlugin::traits().fillRegistry(plugin, callbacks);
         std::unique_ptr<PhidgetChannelInspector> widget(qobject_cast<PhidgetChannelInspector *>(
             plugin.dataWidgetFactories.value(kPhidgetChannelDataTypeId)(nullptr)));
         QObject::connect(widget.get(), &INodeDataWidget::valueChanged, widget.get(),
@@ -553,7 +553,7 @@ void TestPhidgetUi::deletingAUsedChannelAsks()
     Fixture fixture;
     HostCallbacks callbacks;
     callbacks.currentShow = [&fixture] { return &fixture.show; };
-    DevicePlugin::fillNodeTypeRegistry(fixture.registry, callbacks);
+    DevicePlugin::traits().fillRegistry(fixture.registry, callbacks);
     PhidgetDevice *rack
         = fixture.addDevice("Rack", {{3, channel("Door", 5)}, {5, channel("Bell", 5)}});
     PhidgetDevice *desk = fixture.addDevice("Desk", {{5, channel("Key", 5)}});

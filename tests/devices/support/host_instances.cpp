@@ -6,7 +6,7 @@ NodeTypeRegistry HostInstances::makeRegistry()
 {
     NodeTypeRegistry r;
     HostRegistry::registerHostTypes(r);
-    DevicePlugin::fillNodeTypeRegistry(r, HostCallbacks());
+    DevicePlugin::traits().fillRegistry(r, HostCallbacks());
     return r;
 }
 

@@ -35,7 +35,7 @@ public:
     template<class D>
     static D *addDevice(Show &show, int number, const std::function<void(D &)> &configure = {})
     {
-        auto *device = dynamic_cast<D *>(DevicePlugin::createDevice(show.isMaster()));
+        auto *device = dynamic_cast<D *>(DevicePlugin::traits().create(show.isMaster()));
         if (!device)
             return nullptr;
         device->setDeviceNumber(number);
@@ -57,7 +57,7 @@ public:
     D *device(int index, int number = 1) const
     {
         return dynamic_cast<D *>(
-            shows.at(size_t(index))->findDevice(DevicePlugin::deviceType(), number));
+            shows.at(size_t(index))->findDevice(DevicePlugin::traits().type, number));
     }
 
     // A node of Controller's type in `show`'s graph, or null.

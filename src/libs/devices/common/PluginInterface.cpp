@@ -8,22 +8,22 @@ PluginInterface::~PluginInterface() = default;
 
 Device *PluginInterface::createDevice(bool onMaster)
 {
-    return DevicePlugin::createDevice(onMaster);
+    return DevicePlugin::traits().create(onMaster);
 }
 
 QString PluginInterface::deviceType() const
 {
-    return DevicePlugin::deviceType();
+    return DevicePlugin::traits().type;
 }
 
 QString PluginInterface::deviceDisplayName() const
 {
-    return DevicePlugin::deviceDisplayName();
+    return DevicePlugin::traits().displayName;
 }
 
 QIcon PluginInterface::deviceIcon() const
 {
-    static const QIcon icon(DevicePlugin::deviceIconPath());
+    static const QIcon icon(DevicePlugin::traits().iconPath);
     return icon;
 }
 
@@ -33,7 +33,7 @@ const NodeTypeRegistry &PluginInterface::nodeTypeRegistry(const HostCallbacks &c
     // library is unloaded.
     static const NodeTypeRegistry registry = [&callbacks] {
         NodeTypeRegistry r;
-        DevicePlugin::fillNodeTypeRegistry(r, callbacks);
+        DevicePlugin::traits().fillRegistry(r, callbacks);
         return r;
     }();
     return registry;

@@ -5,34 +5,20 @@
 #include <DevicePluginTraits.h>
 #include <NodeRegistration.h>
 
-namespace DevicePlugin {
-
-Device *createDevice(bool onMaster)
-{
-    return new TouchScreenDevice(onMaster);
-}
-
-QString deviceType()
-{
-    return TouchScreenDevice::s_typeName;
-}
-
-QString deviceDisplayName()
-{
-    return QStringLiteral("Touch Screen");
-}
-
-QString deviceIconPath()
-{
-    return QStringLiteral(":/images/DV_DeviceTouchScreenNormal.svg");
-}
-
-void fillNodeTypeRegistry(NodeTypeRegistry &registry, const HostCallbacks &)
+namespace {
+void fillRegistry(NodeTypeRegistry &registry, const HostCallbacks &)
 {
     registerController<OnTouchController>(
         registry, OnTouchController::s_controllerType, "On Touch", "Devices/TouchScreen");
     registerController<OnTouchZoneController>(
         registry, OnTouchZoneController::s_controllerType, "On Touch Zone", "Devices/TouchScreen");
 }
+} // namespace
 
-} // namespace DevicePlugin
+const DevicePlugin::Traits &DevicePlugin::traits()
+{
+    static const Traits traits {TouchScreenDevice::s_typeName, QStringLiteral("Touch Screen"),
+        QStringLiteral(":/images/DV_DeviceTouchScreenNormal.svg"), newDevice<TouchScreenDevice>,
+        fillRegistry};
+    return traits;
+}

@@ -76,29 +76,8 @@ const TriggerDescriptors &TestSinkController::inputTriggers() const
     return triggers;
 }
 
-namespace DevicePlugin {
-
-Device *createDevice(bool onMaster)
-{
-    return new TestDevice(onMaster);
-}
-
-QString deviceType()
-{
-    return QStringLiteral("TestDevice");
-}
-
-QString deviceDisplayName()
-{
-    return QStringLiteral("Test Device");
-}
-
-QString deviceIconPath()
-{
-    return QStringLiteral(":/images/DV_DeviceTestNormal.svg");
-}
-
-void fillNodeTypeRegistry(NodeTypeRegistry &registry, const HostCallbacks &)
+namespace {
+void fillRegistry(NodeTypeRegistry &registry, const HostCallbacks &)
 {
     registry.dataFactories.insert(kTestDataTypeId, [] { return new IntData(); });
     registry.dataColors.insert(kTestDataTypeId, deviceNodeColor());
@@ -107,5 +86,11 @@ void fillNodeTypeRegistry(NodeTypeRegistry &registry, const HostCallbacks &)
     registerController<TestSinkController>(
         registry, TestSinkControllerType, "Test sink", "Devices/Test");
 }
+} // namespace
 
-} // namespace DevicePlugin
+const DevicePlugin::Traits &DevicePlugin::traits()
+{
+    static const Traits traits {QStringLiteral("TestDevice"), QStringLiteral("Test Device"),
+        QStringLiteral(":/images/DV_DeviceTestNormal.svg"), newDevice<TestDevice>, fillRegistry};
+    return traits;
+}

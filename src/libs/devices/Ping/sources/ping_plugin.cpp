@@ -8,34 +8,17 @@
 
 namespace {
 const DefaultQtFormatSetter s_formatSetter;
-}
 
-namespace DevicePlugin {
-
-Device *createDevice(bool onMaster)
-{
-    return new PingDevice(onMaster);
-}
-
-QString deviceType()
-{
-    return PingDevice::s_typeName;
-}
-
-QString deviceDisplayName()
-{
-    return QStringLiteral("Ping");
-}
-
-QString deviceIconPath()
-{
-    return QStringLiteral(":/images/DV_DevicePingNormal.svg");
-}
-
-void fillNodeTypeRegistry(NodeTypeRegistry &registry, const HostCallbacks &)
+void fillRegistry(NodeTypeRegistry &registry, const HostCallbacks &)
 {
     registerController<PingController>(
         registry, PingController::s_controllerType, "Ping status", "Devices/Ping");
 }
+} // namespace
 
-} // namespace DevicePlugin
+const DevicePlugin::Traits &DevicePlugin::traits()
+{
+    static const Traits traits {PingDevice::s_typeName, QStringLiteral("Ping"),
+        QStringLiteral(":/images/DV_DevicePingNormal.svg"), newDevice<PingDevice>, fillRegistry};
+    return traits;
+}

@@ -10,31 +10,8 @@
 
 namespace {
 const DefaultQtFormatSetter s_formatSetter;
-}
 
-namespace DevicePlugin {
-
-Device *createDevice(bool onMaster)
-{
-    return new PhidgetDevice(onMaster);
-}
-
-QString deviceType()
-{
-    return PhidgetDevice::s_typeName;
-}
-
-QString deviceDisplayName()
-{
-    return QStringLiteral("Phidget");
-}
-
-QString deviceIconPath()
-{
-    return QStringLiteral(":/images/DV_DevicePhidgets.svg");
-}
-
-void fillNodeTypeRegistry(NodeTypeRegistry &registry, const HostCallbacks &callbacks)
+void fillRegistry(NodeTypeRegistry &registry, const HostCallbacks &callbacks)
 {
     // The channel data type first: its factory, its colour, then its widget factory.
     registry.dataFactories.insert(
@@ -56,5 +33,11 @@ void fillNodeTypeRegistry(NodeTypeRegistry &registry, const HostCallbacks &callb
     registerController<PhidgetEncoderController>(registry,
         PhidgetEncoderController::s_controllerType, "Phidget Encoder Input", "Devices/Phidgets");
 }
+} // namespace
 
-} // namespace DevicePlugin
+const DevicePlugin::Traits &DevicePlugin::traits()
+{
+    static const Traits traits {PhidgetDevice::s_typeName, QStringLiteral("Phidget"),
+        QStringLiteral(":/images/DV_DevicePhidgets.svg"), newDevice<PhidgetDevice>, fillRegistry};
+    return traits;
+}
