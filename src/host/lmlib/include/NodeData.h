@@ -35,56 +35,63 @@ protected:
     ANodeData &operator=(const ANodeData &) = default;
 };
 
-class LMLIB_EXPORT BoolData : public ANodeData
+// setValue and clone for a kind of value whose members are all its value: a copy of the
+// same kind takes everything but `defined`.
+template<class Derived>
+class NodeDataOf : public ANodeData
+{
+public:
+    using ANodeData::ANodeData;
+
+    void setValue(const ANodeData &other) override
+    {
+        if (const auto *o = dynamic_cast<const Derived *>(&other)) {
+            const bool wasDefined = defined;
+            static_cast<Derived &>(*this) = *o;
+            defined = wasDefined;
+        }
+    }
+    ANodeData *clone() const override { return new Derived(static_cast<const Derived &>(*this)); }
+};
+
+class LMLIB_EXPORT BoolData : public NodeDataOf<BoolData>
 {
 public:
     explicit BoolData(bool v = false);
-
     void serialize(XmlWriter &writer) const override;
     void deserialize(const QDomElement &element) override;
-    void setValue(const ANodeData &other) override;
-    ANodeData *clone() const override;
 
     bool value;
 };
 
-class LMLIB_EXPORT IntData : public ANodeData
+class LMLIB_EXPORT IntData : public NodeDataOf<IntData>
 {
 public:
     explicit IntData(qint32 v = 0);
-
     void serialize(XmlWriter &writer) const override;
     void deserialize(const QDomElement &element) override;
-    void setValue(const ANodeData &other) override;
-    ANodeData *clone() const override;
 
     qint32 value;
 };
 
-class LMLIB_EXPORT Vec2Data : public ANodeData
+class LMLIB_EXPORT Vec2Data : public NodeDataOf<Vec2Data>
 {
 public:
     Vec2Data(float xValue = 0.0f, float yValue = 0.0f);
-
     void serialize(XmlWriter &writer) const override;
     void deserialize(const QDomElement &element) override;
-    void setValue(const ANodeData &other) override;
-    ANodeData *clone() const override;
 
     float x;
     float y;
 };
 
 // Designates one device of the show by type name and device number; -1 names none.
-class LMLIB_EXPORT DeviceDescriptorData : public ANodeData
+class LMLIB_EXPORT DeviceDescriptorData : public NodeDataOf<DeviceDescriptorData>
 {
 public:
     explicit DeviceDescriptorData(const QString &type = QString(), int number = -1);
-
     void serialize(XmlWriter &writer) const override;
     void deserialize(const QDomElement &element) override;
-    void setValue(const ANodeData &other) override;
-    ANodeData *clone() const override;
 
     int deviceId;
     QString deviceType;

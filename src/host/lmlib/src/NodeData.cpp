@@ -22,7 +22,7 @@ float readFloat(const QDomElement &element, const QString &name)
 ANodeData::~ANodeData() = default;
 
 BoolData::BoolData(bool v)
-    : ANodeData(kBoolDataTypeId)
+    : NodeDataOf(kBoolDataTypeId)
     , value(v)
 { }
 
@@ -37,19 +37,8 @@ void BoolData::deserialize(const QDomElement &element)
     value = text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || text.toInt() != 0;
 }
 
-void BoolData::setValue(const ANodeData &other)
-{
-    if (const auto *o = dynamic_cast<const BoolData *>(&other))
-        value = o->value;
-}
-
-ANodeData *BoolData::clone() const
-{
-    return new BoolData(*this);
-}
-
 IntData::IntData(qint32 v)
-    : ANodeData(kIntDataTypeId)
+    : NodeDataOf(kIntDataTypeId)
     , value(v)
 { }
 
@@ -63,19 +52,8 @@ void IntData::deserialize(const QDomElement &element)
     value = element.attribute(kValueAttr, QStringLiteral("0")).toInt();
 }
 
-void IntData::setValue(const ANodeData &other)
-{
-    if (const auto *o = dynamic_cast<const IntData *>(&other))
-        value = o->value;
-}
-
-ANodeData *IntData::clone() const
-{
-    return new IntData(*this);
-}
-
 Vec2Data::Vec2Data(float xValue, float yValue)
-    : ANodeData(kVec2DataTypeId)
+    : NodeDataOf(kVec2DataTypeId)
     , x(xValue)
     , y(yValue)
 { }
@@ -92,21 +70,8 @@ void Vec2Data::deserialize(const QDomElement &element)
     y = readFloat(element, QStringLiteral("y"));
 }
 
-void Vec2Data::setValue(const ANodeData &other)
-{
-    if (const auto *o = dynamic_cast<const Vec2Data *>(&other)) {
-        x = o->x;
-        y = o->y;
-    }
-}
-
-ANodeData *Vec2Data::clone() const
-{
-    return new Vec2Data(*this);
-}
-
 DeviceDescriptorData::DeviceDescriptorData(const QString &type, int number)
-    : ANodeData(kDeviceDescriptorDataTypeId)
+    : NodeDataOf(kDeviceDescriptorDataTypeId)
     , deviceId(number)
     , deviceType(type)
 { }
@@ -124,17 +89,4 @@ void DeviceDescriptorData::deserialize(const QDomElement &element)
     deviceId = element.attribute(QStringLiteral("deviceId")).toInt(&ok);
     if (!ok)
         deviceId = -1;
-}
-
-void DeviceDescriptorData::setValue(const ANodeData &other)
-{
-    if (const auto *o = dynamic_cast<const DeviceDescriptorData *>(&other)) {
-        deviceId = o->deviceId;
-        deviceType = o->deviceType;
-    }
-}
-
-ANodeData *DeviceDescriptorData::clone() const
-{
-    return new DeviceDescriptorData(*this);
 }
