@@ -11,6 +11,27 @@ namespace {
 // Coordinates and the like beyond this are typing errors, not positions.
 constexpr double kMaxMagnitude = 1e9;
 
+using StimulusFields::Fields;
+
+// Refuses the field: what it needs and what it holds.
+bool refuse(const Fields &f, const QString &name, const QString &needs, QString *error)
+{
+    return StimulusFields::failWith(
+        error, QStringLiteral("\"%1\" needs %2, not \"%3\"").arg(name, needs, f.value(name)));
+}
+
+// An integer from `min` to `max`, else refused as needing `needs`.
+bool intField(const Fields &f, const QString &name, int min, int max, const QString &needs,
+    int *value, QString *error)
+{
+    bool ok = false;
+    const qlonglong v = f.value(name).trimmed().toLongLong(&ok);
+    if (!ok || v < min || v > max)
+        return refuse(f, name, needs, error);
+    *value = int(v);
+    return true;
+}
+
 } // namespace
 
 bool StimulusFields::failWith(QString *error, const QString &text)
@@ -23,17 +44,8 @@ bool StimulusFields::failWith(QString *error, const QString &text)
 bool StimulusFields::intAtLeast(
     const Fields &f, const QString &name, int min, int *value, QString *error)
 {
-    bool ok = false;
-    const qlonglong v = f.value(name).trimmed().toLongLong(&ok);
-    if (!ok || v < min || v > INT_MAX) {
-        return failWith(error,
-            QStringLiteral("\"%1\" needs an integer of %2 or more, not \"%3\"")
-                .arg(name)
-                .arg(min)
-                .arg(f.value(name)));
-    }
-    *value = int(v);
-    return true;
+    return intField(
+        f, name, min, INT_MAX, QStringLiteral("an integer of %1 or more").arg(min), value, error);
 }
 
 bool StimulusFields::intInRange(const Fields &f, const QString &name, int min, int max,
@@ -43,18 +55,8 @@ bool StimulusFields::intInRange(const Fields &f, const QString &name, int min, i
         *value = fallback;
         return true;
     }
-    bool ok = false;
-    const qlonglong v = f.value(name).trimmed().toLongLong(&ok);
-    if (!ok || v < min || v > max) {
-        return failWith(error,
-            QStringLiteral("\"%1\" needs an integer from %2 to %3, not \"%4\"")
-                .arg(name)
-                .arg(min)
-                .arg(max)
-                .arg(f.value(name)));
-    }
-    *value = int(v);
-    return true;
+    return intField(f, name, min, max, QStringLiteral("an integer from %1 to %2").arg(min).arg(max),
+        value, error);
 }
 
 bool StimulusFields::realField(const Fields &f, const QString &name, double *value, QString *error)
@@ -62,11 +64,8 @@ bool StimulusFields::realField(const Fields &f, const QString &name, double *val
     bool ok = false;
     const double v = f.value(name).trimmed().toDouble(&ok);
     if (!ok || !std::isfinite(v) || std::fabs(v) > kMaxMagnitude) {
-        return failWith(error,
-            QStringLiteral("\"%1\" needs a number (at most %2 in size), not \"%3\"")
-                .arg(name)
-                .arg(kMaxMagnitude)
-                .arg(f.value(name)));
+        return refuse(
+            f, name, QStringLiteral("a number (at most %1 in size)").arg(kMaxMagnitude), error);
     }
     *value = v;
     return true;
@@ -80,9 +79,7 @@ bool StimulusFields::stateField(const Fields &f, const QString &name, bool *stat
     else if (text == QLatin1String("0") || text == QLatin1String("false"))
         *state = false;
     else
-        return failWith(error,
-            QStringLiteral("\"%1\" needs 0, 1, false or true, not \"%2\"")
-                .arg(name, f.value(name)));
+        return refuse(f, name, QStringLiteral("0, 1, false or true"), error);
     return true;
 }
 
@@ -96,11 +93,8 @@ bool StimulusFields::refField(
     const bool numeric = !text.isEmpty()
         && (text[0].isDigit() || text[0] == QLatin1Char('-') || text[0] == QLatin1Char('+'));
     if (text.isEmpty() || (numeric && (!isNumber || v < min || v > INT_MAX))) {
-        return failWith(error,
-            QStringLiteral("\"%1\" needs an integer of %2 or more, or a name, not \"%3\"")
-                .arg(name)
-                .arg(min)
-                .arg(f.value(name)));
+        return refuse(
+            f, name, QStringLiteral("an integer of %1 or more, or a name").arg(min), error);
     }
     *ref = text;
     return true;
