@@ -59,37 +59,74 @@ QString whereText(const QString &instance)
     return instance.isEmpty() ? QStringLiteral("every instance") : instance;
 }
 
-bool parseExpectOutput(const Fields &f, ScriptEntry *entry, QString *error)
+// A node's outputs or its output triggers.
+template<class Descriptors>
+using SlotList = const Descriptors &(INodeController::*)() const;
+
+// One slot of a node on the selected instances, as an expectation names it.
+template<class Descriptors>
+struct SlotRef
 {
+    SlotList<Descriptors> list;
+    // "output", "output trigger": for messages.
+    QLatin1String kind;
     QString nodeRef;
-    if (!refField(f, QStringLiteral("node"), 1, &nodeRef, error))
-        return false;
-    const Resolved node = std::make_shared<int>(0);
-    const QString output = f.value(QStringLiteral("output")).trimmed();
-    const QString expected = f.value(QStringLiteral("value")).trimmed();
-    const QString instance = f.value(QStringLiteral("instance")).trimmed();
-    const qint64 atMs = entry->atMs;
-    entry->check = [nodeRef, node, output, instance](const StimulusContext &host) -> QString {
+    QString slot;
+    QString instance;
+    Resolved node = std::make_shared<int>(0);
+
+    // Reads the entry's node, its slot (field `slotField`) and its instance.
+    bool read(const Fields &f, const QString &slotField, QString *error)
+    {
+        if (!refField(f, QStringLiteral("node"), 1, &nodeRef, error))
+            return false;
+        slot = f.value(slotField).trimmed();
+        instance = f.value(QStringLiteral("instance")).trimmed();
+        return true;
+    }
+
+    // What the show lacks for the slot, else empty.
+    QString check(const StimulusContext &host) const
+    {
         INodeController *c = nullptr;
         const QString problem = nodeCheck(host, nodeRef, instance, node.get(), &c);
         if (!problem.isEmpty())
             return problem;
-        if (slotIndex(output, c->outputSlots()) < 0)
-            return QStringLiteral("%1 has no output \"%2\"").arg(host.nodeText(*node), output);
+        if (slotIndex(slot, (c->*list)()) < 0)
+            return QStringLiteral("%1 has no %2 \"%3\"").arg(host.nodeText(*node), kind, slot);
         return QString();
-    };
+    }
+
+    // The slot's index on the node in `show` (-1: none) and the node's controller there;
+    // *name becomes the slot's declared name when there is the slot.
+    int indexIn(const Show &show, INodeController **controller, QString *name) const
+    {
+        *controller = controllerIn(show, *node);
+        const int index = *controller ? slotIndex(slot, ((*controller)->*list)()) : -1;
+        if (index >= 0)
+            *name = QString::fromStdString(((*controller)->*list)()[size_t(index)].name);
+        return index;
+    }
+};
+
+bool parseExpectOutput(const Fields &f, ScriptEntry *entry, QString *error)
+{
+    SlotRef<OutputSlotDescriptors> ref {&INodeController::outputSlots, QLatin1String("output")};
+    if (!ref.read(f, QStringLiteral("output"), error))
+        return false;
+    const QString expected = f.value(QStringLiteral("value")).trimmed();
+    const qint64 atMs = entry->atMs;
+    entry->check = [ref](const StimulusContext &host) { return ref.check(host); };
     entry->verify = [=](const StimulusContext &host) -> std::optional<QString> {
-        const int nodeId = *node;
         QStringList found;
-        QString slotName = output;
-        for (const Show *show : host.selectedInstances(instance)) {
-            INodeController *c = controllerIn(*show, nodeId);
-            const int index = c ? slotIndex(output, c->outputSlots()) : -1;
+        QString slotName = ref.slot;
+        for (const Show *show : host.selectedInstances(ref.instance)) {
+            INodeController *c = nullptr;
+            const int index = ref.indexIn(*show, &c, &slotName);
             if (index < 0) {
                 found.append(QStringLiteral("no such output on %1").arg(show->instanceName()));
                 continue;
             }
-            slotName = QString::fromStdString(c->outputSlots()[size_t(index)].name);
             const auto &values = c->outputValues();
             const QString actual = size_t(index) < values.size()
                 ? ValueText::describe(values[size_t(index)].get())
@@ -100,45 +137,30 @@ bool parseExpectOutput(const Fields &f, ScriptEntry *entry, QString *error)
         if (found.isEmpty())
             return std::nullopt;
         return QStringLiteral("at %1, %2 output \"%3\" on %4: expected %5, found %6")
-            .arg(secondsText(atMs), host.nodeText(nodeId), slotName, whereText(instance), expected,
-                found.join(QStringLiteral(", ")));
+            .arg(secondsText(atMs), host.nodeText(*ref.node), slotName, whereText(ref.instance),
+                expected, found.join(QStringLiteral(", ")));
     };
     return true;
 }
 
 bool parseExpectFired(const Fields &f, ScriptEntry *entry, QString *error)
 {
-    QString nodeRef;
+    SlotRef<TriggerDescriptors> ref {
+        &INodeController::outputTriggers, QLatin1String("output trigger")};
     int count = 0;
-    if (!refField(f, QStringLiteral("node"), 1, &nodeRef, error)
+    if (!ref.read(f, QStringLiteral("trigger"), error)
         || !intAtLeast(f, QStringLiteral("count"), 0, &count, error)) {
         return false;
     }
-    const Resolved node = std::make_shared<int>(0);
-    const QString trigger = f.value(QStringLiteral("trigger")).trimmed();
-    const QString instance = f.value(QStringLiteral("instance")).trimmed();
     const qint64 atMs = entry->atMs;
-    entry->check = [nodeRef, node, trigger, instance](const StimulusContext &host) -> QString {
-        INodeController *c = nullptr;
-        const QString problem = nodeCheck(host, nodeRef, instance, node.get(), &c);
-        if (!problem.isEmpty())
-            return problem;
-        if (slotIndex(trigger, c->outputTriggers()) < 0) {
-            return QStringLiteral("%1 has no output trigger \"%2\"")
-                .arg(host.nodeText(*node), trigger);
-        }
-        return QString();
-    };
+    entry->check = [ref](const StimulusContext &host) { return ref.check(host); };
     entry->verify = [=](const StimulusContext &host) -> std::optional<QString> {
-        const int nodeId = *node;
+        const int nodeId = *ref.node;
         QStringList found;
-        QString triggerName = trigger;
-        for (const Show *show : host.selectedInstances(instance)) {
-            INodeController *c = controllerIn(*show, nodeId);
-            const int index = c ? slotIndex(trigger, c->outputTriggers()) : -1;
-            if (index >= 0)
-                triggerName = QString::fromStdString(c->outputTriggers()[size_t(index)].name);
-            const int fired = host.firedCount(show, nodeId, index);
+        QString triggerName = ref.slot;
+        for (const Show *show : host.selectedInstances(ref.instance)) {
+            INodeController *c = nullptr;
+            const int fired = host.firedCount(show, nodeId, ref.indexIn(*show, &c, &triggerName));
             if (fired != count) {
                 found.append(
                     QStringLiteral("%1 on %2").arg(QString::number(fired), show->instanceName()));
@@ -147,7 +169,7 @@ bool parseExpectFired(const Fields &f, ScriptEntry *entry, QString *error)
         if (found.isEmpty())
             return std::nullopt;
         return QStringLiteral("by %1, trigger \"%2\" of %3 on %4: expected %5 firing(s), found %6")
-            .arg(secondsText(atMs), triggerName, host.nodeText(nodeId), whereText(instance),
+            .arg(secondsText(atMs), triggerName, host.nodeText(nodeId), whereText(ref.instance),
                 QString::number(count), found.join(QStringLiteral(", ")));
     };
     return true;
