@@ -16,27 +16,9 @@ NodeEdits::NodeEdits(ShowEditor &editor, QObject *parent)
 
 bool NodeEdits::setInput(int nodeId, int index, const ANodeData &value)
 {
-    bool changed = false;
-    for (const std::unique_ptr<Show> &copy : m_editor.host().instances()) {
-        Node *node = copy->graph().node(nodeId);
-        INodeController *controller = node ? node->controller() : nullptr;
-        if (!controller || index < 0 || size_t(index) >= controller->inputValues().size())
-            continue;
-        ANodeData *input = controller->inputValues()[size_t(index)].get();
-        // setValue copies from a value of its own kind only.
-        if (!input || input->dataType != value.dataType)
-            continue;
-        // As the application's editor hands it over: the node reads it at its next use.
-        input->setValue(value);
-        input->defined = true;
-        changed = true;
-    }
-    if (!changed) {
-        if (LMLog::modeContains(LOG::WARNING)) {
-            qCWarning(LMLog::s_lmLogCat).noquote()
-                << "[DEVHOST] input" << index << "of node" << nodeId
-                << "not changed: no such input value of that kind";
-        }
+    // As the application's editor hands it over: the node reads it at its next use.
+    if (!m_editor.setNodeValue(nodeId, NodeValues::Inputs, index, value,
+            [](INodeController &, ANodeData &input) { input.defined = true; })) {
         return false;
     }
     m_editor.setModified(true);

@@ -27,8 +27,10 @@ PropertyEditor::PropertyEditor(ShowEditor &editor, NodeEdits &edits, Show &show,
     m_layout->addRow(m_title);
     m_layout->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
     // A change made in another instance's tab shows here too.
-    connect(&editor, &ShowEditor::propertyChanged, this, &PropertyEditor::reload);
-    connect(&edits, &NodeEdits::inputChanged, this, &PropertyEditor::reloadInput);
+    connect(&editor, &ShowEditor::propertyChanged, this,
+        [this](int nodeId, int index) { reload(m_rows, NodeValues::Properties, nodeId, index); });
+    connect(&edits, &NodeEdits::inputChanged, this,
+        [this](int nodeId, int index) { reload(m_inputs, NodeValues::Inputs, nodeId, index); });
     connect(&edits, &NodeEdits::nodeRenamed, this, [this](int nodeId) {
         if (nodeId == m_nodeId && !m_loading)
             showNode(nodeId);
@@ -180,22 +182,6 @@ void PropertyEditor::onNameEdited()
     }
 }
 
-void PropertyEditor::reloadInput(int nodeId, int index)
-{
-    if (m_loading || nodeId != m_nodeId || index < 0 || size_t(index) >= m_inputs.size())
-        return;
-    Node *node = m_show ? m_show->graph().node(nodeId) : nullptr;
-    INodeController *controller = node ? node->controller() : nullptr;
-    if (!controller || size_t(index) >= controller->inputValues().size())
-        return;
-    const ANodeData *value = controller->inputValues()[size_t(index)].get();
-    if (INodeDataWidget *widget = m_inputs[size_t(index)].widget; widget && value) {
-        m_loading = true;
-        widget->setNodeData(*value);
-        m_loading = false;
-    }
-}
-
 void PropertyEditor::onValueChanged(int index, const ANodeData &value)
 {
     if (m_loading || m_nodeId < 0)
@@ -207,21 +193,20 @@ void PropertyEditor::onValueChanged(int index, const ANodeData &value)
     m_loading = false;
 }
 
-void PropertyEditor::reload(int nodeId, int index)
+void PropertyEditor::reload(std::vector<Row> &rows, NodeValues list, int nodeId, int index)
 {
-    if (m_loading || nodeId != m_nodeId || index < 0 || size_t(index) >= m_rows.size())
+    if (m_loading || nodeId != m_nodeId || index < 0 || size_t(index) >= rows.size())
         return;
-    Node *node = m_show ? m_show->graph().node(nodeId) : nullptr;
-    INodeController *controller = node ? node->controller() : nullptr;
-    if (!controller || size_t(index) >= controller->propertyValues().size())
+    const NodeValue shown = nodeValue(m_show, nodeId, list, index);
+    if (!shown.controller)
         return;
-    const ANodeData *value = controller->propertyValues()[size_t(index)].get();
-    Row &row = m_rows[size_t(index)];
-    if (row.widget && value) {
+    Row &row = rows[size_t(index)];
+    if (row.widget && shown.value) {
         m_loading = true;
-        row.widget->setNodeData(*value);
+        row.widget->setNodeData(*shown.value);
         m_loading = false;
-    } else if (row.text) {
-        row.text->setText(ValueText::describe(value));
+    } else if (row.text && list == NodeValues::Properties) {
+        // An input's text says what feeds it: it stays.
+        row.text->setText(ValueText::describe(shown.value));
     }
 }

@@ -16,6 +16,7 @@ class QLabel;
 
 class NodeEdits;
 class ShowEditor;
+enum class NodeValues;
 
 // One node: its name, its input values and its properties. Each value has the editor that
 // the registry's data widget factory makes for its kind, the window's own for the host's
@@ -49,8 +50,8 @@ private:
         const ANodeData *value, const QString &text,
         const std::function<void(const ANodeData &)> &onEdited);
     void addInputs(INodeController &controller);
-    void reload(int nodeId, int index);
-    void reloadInput(int nodeId, int index);
+    // Entry `index` of the node's `list` shown anew in `rows`, after a change made elsewhere.
+    void reload(std::vector<Row> &rows, NodeValues list, int nodeId, int index);
     void onValueChanged(int index, const ANodeData &value);
     void onInputChanged(int index, const ANodeData &value);
     void onNameEdited();

@@ -192,29 +192,50 @@ Device *ShowEditor::copyConfiguration(
 
 bool ShowEditor::setProperty(int nodeId, int index, const ANodeData &value)
 {
-    bool changed = false;
-    for (const std::unique_ptr<Show> &copy : m_host.instances()) {
-        Node *node = copy->graph().node(nodeId);
-        INodeController *controller = node ? node->controller() : nullptr;
-        if (!controller || index < 0 || size_t(index) >= controller->propertyValues().size())
-            continue;
-        ANodeData *property = controller->propertyValues()[size_t(index)].get();
-        // setValue copies from a value of its own kind only.
-        if (!property || property->dataType != value.dataType)
-            continue;
-        property->setValue(value);
-        controller->onPropertyChanged(index);
-        changed = true;
-    }
-    if (!changed) {
-        if (LMLog::modeContains(LOG::WARNING)) {
-            qCWarning(LMLog::s_lmLogCat).noquote()
-                << "[DEVHOST] property" << index << "of node" << nodeId
-                << "not changed: no such property of that kind";
-        }
+    if (!setNodeValue(nodeId, NodeValues::Properties, index, value,
+            [index](INodeController &controller, ANodeData &) {
+                controller.onPropertyChanged(index);
+            })) {
         return false;
     }
     setModified(true);
     emit propertyChanged(nodeId, index);
     return true;
+}
+
+bool ShowEditor::setNodeValue(int nodeId, NodeValues list, int index, const ANodeData &value,
+    const std::function<void(INodeController &, ANodeData &)> &changed)
+{
+    bool any = false;
+    for (const std::unique_ptr<Show> &copy : m_host.instances()) {
+        const NodeValue target = nodeValue(copy.get(), nodeId, list, index);
+        // setValue copies from a value of its own kind only.
+        if (!target.value || target.value->dataType != value.dataType)
+            continue;
+        target.value->setValue(value);
+        changed(*target.controller, *target.value);
+        any = true;
+    }
+    if (!any && LMLog::modeContains(LOG::WARNING)) {
+        const bool inputs = list == NodeValues::Inputs;
+        qCWarning(LMLog::s_lmLogCat).noquote()
+            << "[DEVHOST]" << (inputs ? "input" : "property") << index << "of node" << nodeId
+            << "not changed: no such" << (inputs ? "input value" : "property") << "of that kind";
+    }
+    return any;
+}
+
+NodeValue nodeValue(const Show *show, int nodeId, NodeValues list, int index)
+{
+    Node *node = show ? show->graph().node(nodeId) : nullptr;
+    INodeController *controller = node ? node->controller() : nullptr;
+    if (!controller || index < 0)
+        return {};
+    const size_t i = size_t(index);
+    if (list == NodeValues::Inputs) {
+        const auto &values = controller->inputValues();
+        return i < values.size() ? NodeValue {controller, values[i].get()} : NodeValue();
+    }
+    const auto &values = controller->propertyValues();
+    return i < values.size() ? NodeValue {controller, values[i].get()} : NodeValue();
 }

@@ -5,10 +5,25 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 class ANodeData;
 class DevHost;
 class Device;
+class INodeController;
 class QDomElement;
+
+// A node's value list that the window edits.
+enum class NodeValues { Inputs, Properties };
+
+// Entry `index` of a node's value list in one show. `controller` is null when the show has
+// no such node, controller or entry; `value` is null also when the entry holds no value.
+struct NodeValue
+{
+    INodeController *controller = nullptr;
+    ANodeData *value = nullptr;
+};
+NodeValue nodeValue(const Show *show, int nodeId, NodeValues list, int index);
 
 // What the window changes in a running show. A change made on one instance's copy
 // reaches the same device or node on every copy, as the application distributes an
@@ -48,6 +63,11 @@ public:
     // announces it to each controller. False when the node, the index or the kind of
     // value does not match.
     bool setProperty(int nodeId, int index, const ANodeData &value);
+    // Copies the value into entry `index` of the node's `list` on every instance where that
+    // holds a value of the same kind, then calls `changed` with it. False, with a warning,
+    // when no instance has such an entry.
+    bool setNodeValue(int nodeId, NodeValues list, int index, const ANodeData &value,
+        const std::function<void(INodeController &, ANodeData &)> &changed);
 
     bool isModified() const { return m_modified; }
     void setModified(bool modified);
