@@ -7,6 +7,8 @@
 #include "TouchZones.h"
 #include "ValueText.h"
 
+#include <functional>
+
 NodeTableModel::NodeTableModel(Show &show, const NodeTypeRegistry &registry, QObject *parent)
     : QAbstractTableModel(parent)
     , m_show(&show)
@@ -73,22 +75,13 @@ QVariant NodeTableModel::headerData(int section, Qt::Orientation orientation, in
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    switch (section) {
-    case IdColumn:
-        return tr("Id");
-    case NameColumn:
-        return tr("Name");
-    case TypeColumn:
-        return tr("Type");
-    case InputsColumn:
-        return tr("Inputs");
-    case OutputsColumn:
-        return tr("Outputs");
-    case TriggersColumn:
-        return tr("Triggers fired");
-    default:
+    // In the order of Column.
+    static const char *const headers[ColumnCount]
+        = {QT_TR_NOOP("Id"), QT_TR_NOOP("Name"), QT_TR_NOOP("Type"), QT_TR_NOOP("Inputs"),
+            QT_TR_NOOP("Outputs"), QT_TR_NOOP("Triggers fired")};
+    if (section < 0 || section >= ColumnCount)
         return QVariant();
-    }
+    return tr(headers[section]);
 }
 
 int NodeTableModel::rowOfNode(int nodeId) const
@@ -96,57 +89,63 @@ int NodeTableModel::rowOfNode(int nodeId) const
     return m_rowOfNode.value(nodeId, -1);
 }
 
-QString NodeTableModel::inputsText(int nodeId) const
+namespace {
+
+// The node when it has a controller.
+Node *controlledNode(const Show *show, int nodeId)
 {
-    Node *node = m_show ? m_show->graph().node(nodeId) : nullptr;
-    INodeController *controller = node ? node->controller() : nullptr;
-    if (!controller)
-        return QString();
-    const InputSlotDescriptors &slotList = controller->inputSlots();
+    Node *node = show ? show->graph().node(nodeId) : nullptr;
+    return node && node->controller() ? node : nullptr;
+}
+
+// "name<text(0)>, name<text(1)>, ..." for `count` slots, each named as `descriptors` names
+// it, by its index beyond them.
+template<class Descriptors>
+QString slotsText(
+    const Descriptors &descriptors, size_t count, const std::function<QString(size_t)> &text)
+{
     QStringList parts;
-    for (size_t i = 0; i < controller->inputValues().size(); ++i) {
-        const QString name
-            = i < slotList.size() ? QString::fromStdString(slotList[i].name) : QString::number(i);
-        // What the node reads: a connected input shows the output that feeds it.
-        const bool connected = m_show->graph().connectionToInput(nodeId, int(i)).has_value();
-        parts.append(QStringLiteral("%1 %2 %3")
-                         .arg(name, connected ? QStringLiteral("←") : QStringLiteral("="),
-                             ValueText::describe(TouchZones::effectiveInput(*node, int(i)))));
+    for (size_t i = 0; i < count; ++i) {
+        const QString name = i < descriptors.size() ? QString::fromStdString(descriptors[i].name)
+                                                    : QString::number(i);
+        parts.append(name + text(i));
     }
     return parts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+QString NodeTableModel::inputsText(int nodeId) const
+{
+    Node *node = controlledNode(m_show, nodeId);
+    if (!node)
+        return QString();
+    const INodeController &controller = *node->controller();
+    return slotsText(controller.inputSlots(), controller.inputValues().size(), [&](size_t i) {
+        // What the node reads: a connected input shows the output that feeds it.
+        const bool connected = m_show->graph().connectionToInput(nodeId, int(i)).has_value();
+        return QStringLiteral(" %1 %2").arg(connected ? QStringLiteral("←") : QStringLiteral("="),
+            ValueText::describe(TouchZones::effectiveInput(*node, int(i))));
+    });
 }
 
 QString NodeTableModel::outputsText(int nodeId) const
 {
-    Node *node = m_show ? m_show->graph().node(nodeId) : nullptr;
-    INodeController *controller = node ? node->controller() : nullptr;
-    if (!controller)
+    Node *node = controlledNode(m_show, nodeId);
+    if (!node)
         return QString();
-    const OutputSlotDescriptors &slotList = controller->outputSlots();
-    const auto &values = controller->outputValues();
-    QStringList parts;
-    for (size_t i = 0; i < values.size(); ++i) {
-        const QString name
-            = i < slotList.size() ? QString::fromStdString(slotList[i].name) : QString::number(i);
-        parts.append(QStringLiteral("%1 = %2").arg(name, ValueText::describe(values[i].get())));
-    }
-    return parts.join(QStringLiteral(", "));
+    const auto &values = node->controller()->outputValues();
+    return slotsText(node->controller()->outputSlots(), values.size(),
+        [&](size_t i) { return QStringLiteral(" = ") + ValueText::describe(values[i].get()); });
 }
 
 QString NodeTableModel::triggersText(const Row &row) const
 {
-    Node *node = m_show ? m_show->graph().node(row.nodeId) : nullptr;
-    if (!node || !node->controller())
+    Node *node = controlledNode(m_show, row.nodeId);
+    if (!node)
         return QString();
-    const TriggerDescriptors &triggers = node->controller()->outputTriggers();
-    QStringList parts;
-    for (int i = 0; i < row.fired.size(); ++i) {
-        const QString name = size_t(i) < triggers.size()
-            ? QString::fromStdString(triggers[size_t(i)].name)
-            : QString::number(i);
-        parts.append(QStringLiteral("%1: %2").arg(name).arg(row.fired[i]));
-    }
-    return parts.join(QStringLiteral(", "));
+    return slotsText(node->controller()->outputTriggers(), size_t(row.fired.size()),
+        [&](size_t i) { return QStringLiteral(": ") + QString::number(row.fired[int(i)]); });
 }
 
 bool NodeTableModel::update(int r, int column, const QString &text)
