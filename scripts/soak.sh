@@ -39,9 +39,9 @@ for f in bin/lm_devhost bin/lm_elevated_helper bin/lm_helper_client plugins/libP
     fi
 done
 
+source scripts/helper-start.sh
 work=$(mktemp -d)
 devhost_pid=
-helper_pid=
 client_pid=
 cleanup() {
     for pid in $client_pid $devhost_pid $helper_pid; do
@@ -50,59 +50,6 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-# --- The show: a producer hosting the board, two media servers, every plug-in's nodes.
-cat >"$work/soak.xml" <<'EOF'
-<?xml version="1.0" encoding="UTF-8"?>
-<lumoraShow version="1" name="Soak">
-    <instances>
-        <producer name="Producer" address="127.0.0.1" master="1"/>
-        <mediaServer id="1" name="Left" address="127.0.0.2" master="0">
-            <output id="0" name="Main" kind="0"/>
-        </mediaServer>
-        <mediaServer id="2" name="Right" address="127.0.0.3" master="0">
-            <output id="0" name="Main" kind="0"/>
-        </mediaServer>
-    </instances>
-    <devices>
-        <device type="Ping" id="1" name="Loopback" host="127.0.0.1" intervalSec="1"/>
-        <device type="TouchScreen" id="1" name="Left main" serverId="1" serverOutputId="0"/>
-        <device type="Phidget" id="1" name="Desk board" serialNumber="12345" mediaServerId="0"
-            producerServerAddress="127.0.0.1">
-            <channel id="1" name="Button 0" channelNumber="0" hubPort="-1" isVINTDigital="0" type="5"/>
-            <channel id="11" name="Lamp 0" channelNumber="0" hubPort="-1" isVINTDigital="0" type="6"/>
-            <channel id="21" name="Wheel" channelNumber="0" hubPort="-1" isVINTDigital="0" type="8"/>
-        </device>
-    </devices>
-    <nodes>
-        <node id="1" type="a7f3c142-8b2e-4d16-9f5a-3e0c7d1a8b4f" name="Loopback reachable">
-            <propertyValues><propertyValue deviceType="Ping" deviceId="1"/></propertyValues>
-        </node>
-        <node id="2" type="ba3ff828-652f-434d-bcd6-96634d9bc0f4" name="Any touch">
-            <propertyValues><propertyValue deviceType="TouchScreen" deviceId="1"/></propertyValues>
-        </node>
-        <node id="3" type="20b803c3-5f56-4bb0-94dd-945d0219153f" name="Button 0">
-            <propertyValues>
-                <propertyValue deviceType="Phidget" deviceId="1" channelID="1" channelType="5"/>
-            </propertyValues>
-        </node>
-        <node id="4" type="00bb5358-1fab-4ba2-bd3c-beb9a3f842de" name="Lamp 0">
-            <propertyValues>
-                <propertyValue deviceType="Phidget" deviceId="1" channelID="11" channelType="6"/>
-            </propertyValues>
-        </node>
-        <node id="5" type="a1c7e934-82d5-4f3b-9e60-dc4b5f781023" name="Wheel">
-            <propertyValues>
-                <propertyValue deviceType="Phidget" deviceId="1" channelID="21" channelType="8"/>
-            </propertyValues>
-        </node>
-    </nodes>
-    <connections>
-        <valueConnection fromNode="3" output="0" toNode="4" input="0"/>
-        <triggerConnection fromNode="3" outputTrigger="0" toNode="4" inputTrigger="0"/>
-    </connections>
-</lumoraShow>
-EOF
 
 # --- The script: from 1 s to 2 s before the end, one step per tick (or slower, to stay
 # within the host's 10000 entries): a touch on Left's output, a toggle of digital input 0,
@@ -132,20 +79,8 @@ awk -v seconds="$seconds" -v counts="$work/counts" 'BEGIN {
 steps=$(cat "$work/counts")
 
 # --- The elevated helper on the simulated workstation rig, and a client loop.
-export LM_HELPER_EVENT_LOG="$work/helper-events.log"
-export LM_NVAPI_SIM_RIG="$PWD/examples/rigs/workstation.json"
-unset LM_NVAPI_LIBRARY
-"$build/bin/lm_elevated_helper" 2>"$work/helper.err" &
-helper_pid=$!
-for _ in $(seq 50); do
-    grep -q "Binding to UDP port 3064" "$LM_HELPER_EVENT_LOG" 2>/dev/null && break
-    sleep 0.1
-done
-if ! grep -q "Binding to UDP port 3064" "$LM_HELPER_EVENT_LOG" 2>/dev/null; then
-    echo "lm_elevated_helper did not start (UDP port 3064 in use?)" >&2
-    cat "$work/helper.err" >&2
-    exit 1
-fi
+start_helper "$build/bin/lm_elevated_helper" "$work/helper-events.log" \
+    "$PWD/examples/rigs/workstation.json" "$work/helper.err"
 (
     sent=0 answered=0
     while [ ! -e "$work/stop-client" ]; do
@@ -158,9 +93,10 @@ fi
 ) &
 client_pid=$!
 
-# --- The show, with memory sampled every second.
+# --- The show (scripts/soak.xml: a producer hosting the board, two media servers, every
+# plug-in's nodes), with memory sampled every second.
 export QT_QPA_PLATFORM=offscreen
-"$build/bin/lm_devhost" "$work/soak.xml" --plugins "$build/plugins" --script "$work/soak.script" \
+"$build/bin/lm_devhost" scripts/soak.xml --plugins "$build/plugins" --script "$work/soak.script" \
     --for "$seconds" --log "$work/log/soak.log" --log-mode Developer --tick 20 \
     >"$work/devhost.out" 2>"$work/devhost.err" &
 devhost_pid=$!

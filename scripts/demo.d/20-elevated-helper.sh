@@ -2,28 +2,11 @@
 # The elevated helper on the simulated two-GPU workstation, queried with lm_helper_client:
 # inventory, EDID export, loading that EDID onto another connector, the override shown, and
 # the helper ended (the client says whether it was there and whether it went).
-set -euo pipefail
-cd "$(dirname "$0")/../.."
-bin=build/bin
-work=$(mktemp -d)
-helper_pid=
-cleanup() {
-    if [ -n "$helper_pid" ] && kill -0 "$helper_pid" 2>/dev/null; then kill "$helper_pid"; fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../demo-common.sh"
 
-export LM_HELPER_EVENT_LOG="$work/events.log"
-export LM_NVAPI_SIM_RIG="$PWD/examples/rigs/workstation.json"
-unset LM_NVAPI_LIBRARY
-
-echo "Starting lm_elevated_helper on the rig $LM_NVAPI_SIM_RIG"
-"$bin/lm_elevated_helper" 2>/dev/null &
-helper_pid=$!
-for _ in $(seq 50); do
-    grep -q "Binding to UDP port 3064" "$LM_HELPER_EVENT_LOG" 2>/dev/null && break
-    sleep 0.1
-done
+rig=$PWD/examples/rigs/workstation.json
+echo "Starting lm_elevated_helper on the rig $rig"
+start_helper "$bin/lm_elevated_helper" "$work/events.log" "$rig" "$work/helper.err"
 grep "Binding to UDP port 3064" "$LM_HELPER_EVENT_LOG"
 
 echo

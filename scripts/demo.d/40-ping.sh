@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Ping device: the producer (the master) probes 127.0.0.1 every second; each result is
 # sent to the media server's copy, and the "Ping status" node shows it on both instances.
-set -euo pipefail
-cd "$(dirname "$0")/../.."
-devhost=build/bin/lm_devhost
+source "$(dirname "$0")/../demo-common.sh"
+devhost=$bin/lm_devhost
 show=examples/shows/ping.xml
 
 echo "--- the system's ping command against the loopback address, for 4 seconds"
@@ -13,8 +12,7 @@ echo "--- the system's ping command against the loopback address, for 4 seconds"
 # so that nothing leaves this machine.
 echo
 echo "--- the same show with a stand-in ping that gets no answer (exit code 1), for 2.5 seconds"
-standin=$(mktemp -d)
-trap 'rm -rf "$standin"' EXIT
+standin=$work
 printf '#!/bin/sh\nexit 1\n' > "$standin/ping"
 chmod +x "$standin/ping"
 PATH="$standin:$PATH" "$devhost" --trace-sync --for 2.5 "$show" 2>&1
