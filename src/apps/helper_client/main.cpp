@@ -127,17 +127,28 @@ bool connectorRefs(Options &o, ConnectorList &list, QString &error)
     return true;
 }
 
-int fetchInventory(HelperClient &client, GpuList &list)
+// One exchange whose reply block is a `what` record: kExitOk when `record` holds it. Where
+// emptyMessage is given, an empty block (the helper could not do it) fails with it.
+template<typename T>
+int exchangeRecord(HelperClient &client, const QByteArray &request, const QByteArray &replyWord,
+    qsizetype smallestBlock, const char *what, T &record, const QString &emptyMessage = {})
 {
     QByteArray block;
-    const HelperClient::Result result = client.exchange(QByteArrayLiteral("getGpusInfo\n"),
-        QByteArrayLiteral("gpusInfo"), block, encodeBlock(GpuList()).size());
+    const HelperClient::Result result = client.exchange(request, replyWord, block, smallestBlock);
     if (result != HelperClient::Result::Ok)
         return fail(exitCodeOf(result), client.errorString());
-    if (!decodeWholeBlock(block, list))
-        return fail(
-            kExitBadReply, QStringLiteral("undecodable GPU list (%1 bytes)").arg(block.size()));
+    if (block.isEmpty() && !emptyMessage.isEmpty())
+        return fail(kExitFailed, emptyMessage);
+    if (!decodeWholeBlock(block, record))
+        return fail(kExitBadReply,
+            QStringLiteral("undecodable %1 (%2 bytes)").arg(QLatin1String(what)).arg(block.size()));
     return kExitOk;
+}
+
+int fetchInventory(HelperClient &client, GpuList &list)
+{
+    return exchangeRecord(client, QByteArrayLiteral("getGpusInfo\n"), QByteArrayLiteral("gpusInfo"),
+        encodeBlock(GpuList()).size(), "GPU list", list);
 }
 
 // Gives each reference the id of the GPU that lists its connector; refuses a GPU or a
@@ -212,20 +223,13 @@ int runExport(Options &o, HelperClient &client)
     if (const int code = placeOnGpus(o, client, refs))
         return code;
     const ConnectorRef ref = refs.connectors.first();
-    QByteArray block;
-    const HelperClient::Result result
-        = client.exchange(QByteArrayLiteral("exportEdid\n") + encodeBlock(ref),
-            QByteArrayLiteral("edidExported"), block, kSmallestEdidBlock);
-    if (result != HelperClient::Result::Ok)
-        return fail(exitCodeOf(result), client.errorString());
-    if (block.isEmpty())
-        return fail(kExitFailed,
-            QStringLiteral("the helper could not read the EDID of connector %1")
-                .arg(idText(ref.connectorId)));
     EdidBlock edid;
-    if (!decodeWholeBlock(block, edid))
-        return fail(
-            kExitBadReply, QStringLiteral("undecodable EDID block (%1 bytes)").arg(block.size()));
+    if (const int code
+        = exchangeRecord(client, QByteArrayLiteral("exportEdid\n") + encodeBlock(ref),
+            QByteArrayLiteral("edidExported"), kSmallestEdidBlock, "EDID block", edid,
+            QStringLiteral("the helper could not read the EDID of connector %1")
+                .arg(idText(ref.connectorId))))
+        return code;
     QFile file(o.parser.value(o.outFile));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
         || file.write(edid.edid) != edid.edid.size() || !file.flush())
@@ -242,15 +246,10 @@ template<typename DoneText>
 int runListCommand(HelperClient &client, const QByteArray &request, const ConnectorList &requested,
     const QByteArray &replyWord, DoneText doneText)
 {
-    QByteArray block;
-    const HelperClient::Result result
-        = client.exchange(request, replyWord, block, encodeBlock(requested).size());
-    if (result != HelperClient::Result::Ok)
-        return fail(exitCodeOf(result), client.errorString());
     ConnectorList done;
-    if (!decodeWholeBlock(block, done))
-        return fail(kExitBadReply,
-            QStringLiteral("undecodable connector list (%1 bytes)").arg(block.size()));
+    if (const int code = exchangeRecord(
+            client, request, replyWord, encodeBlock(requested).size(), "connector list", done))
+        return code;
     for (const ConnectorRef &ref : done.connectors)
         out() << doneText(ref) << Qt::endl;
     int code = kExitOk;
