@@ -40,7 +40,16 @@ struct Run
     int exitCode = -1;
     QString out;
     QString err;
+    // Whether it exited with `code`, its output ending in `s`; `said` for a failed check.
+    bool ended(int code, const QString &s) const { return exitCode == code && out.endsWith(s); }
+    QByteArray said() const { return "exit " + QByteArray::number(exitCode) + ": " + out.toUtf8(); }
 };
+
+bool writeFile(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
 
 } // namespace
 
@@ -71,6 +80,22 @@ private:
         return result;
     }
 
+    // This test's plug-in with its show, or `show`.
+    Run runShow(const QStringList &more, const QString &show = QString())
+    {
+        return run(
+            QStringList {show.isEmpty() ? m_show : show, QStringLiteral("--plugins"), m_plugins}
+            + more);
+    }
+    // An example show on virtual time.
+    Run runExample(const char *name, const char *plugins, const QStringList &more)
+    {
+        return run(QStringList {QStringLiteral(LM_EXAMPLES_DIR "/shows/") + QLatin1String(name),
+                       QStringLiteral("--plugins"), QString::fromUtf8(plugins),
+                       QStringLiteral("--virtual-time")}
+            + more);
+    }
+
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
 private slots:
@@ -78,38 +103,32 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         m_show = path(QStringLiteral("show.xml"));
-        QFile file(m_show);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(show);
-        QFile script(path(QStringLiteral("script.txt")));
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("0.1 expectFired node=1 trigger=Changed count=0\n"
-                     "0.2 expectOutput node=1 output=0 value=7 instance=Left\n");
-        QFile bad(path(QStringLiteral("bad.txt")));
-        QVERIFY(bad.open(QIODevice::WriteOnly));
-        bad.write("# the media server is 1\n1 touch server=2 output=0 x=1 y=1\n");
+        QVERIFY(writeFile(m_show, show));
+        QVERIFY(writeFile(path(QStringLiteral("script.txt")),
+            "0.1 expectFired node=1 trigger=Changed count=0\n"
+            "0.2 expectOutput node=1 output=0 value=7 instance=Left\n"));
+        QVERIFY(writeFile(path(QStringLiteral("bad.txt")),
+            "# the media server is 1\n1 touch server=2 output=0 x=1 y=1\n"));
     }
 
     void expectationsDecideTheExitCode()
     {
-        const QStringList base {m_show, QStringLiteral("--plugins"), m_plugins,
-            QStringLiteral("--virtual-time"), QStringLiteral("--script"),
+        const QStringList base {QStringLiteral("--virtual-time"), QStringLiteral("--script"),
             path(QStringLiteral("script.txt"))};
-        Run r = run(base);
-        QCOMPARE(r.exitCode, 5);
-        QVERIFY2(r.out.endsWith(QStringLiteral(
-                     "stopped\nexpectation not met: line 2: at 0.2 s, node 1 \"source\" output "
-                     "\"Level\" on Left: expected 7, found (undefined) on Left\n"
-                     "expectations: 1 met, 1 not met (of 2)\n")),
-            qPrintable(r.out));
-        // Within its length the run checks the first only: the second is not counted as met.
-        r = run(base + QStringList {QStringLiteral("--for"), QStringLiteral("0.15")});
-        QCOMPARE(r.exitCode, 6);
+        Run r = runShow(base);
         QVERIFY2(
-            r.out.endsWith(QStringLiteral("expectation not checked: line 2: expectOutput at 0.2 "
-                                          "s: the run ended at 0.15 s\n"
-                                          "expectations: 1 met, 1 not checked (of 2)\n")),
-            qPrintable(r.out));
+            r.ended(5,
+                QStringLiteral("stopped\nexpectation not met: line 2: at 0.2 s, node 1 "
+                               "\"source\" output \"Level\" on Left: expected 7, found "
+                               "(undefined) on Left\nexpectations: 1 met, 1 not met (of 2)\n")),
+            r.said());
+        // Within its length the run checks the first only: the second is not counted as met.
+        r = runShow(base + QStringList {QStringLiteral("--for"), QStringLiteral("0.15")});
+        QVERIFY2(r.ended(6,
+                     QStringLiteral("expectation not checked: line 2: expectOutput at 0.2 s: the "
+                                    "run ended at 0.15 s\nexpectations: 1 met, 1 not checked (of "
+                                    "2)\n")),
+            r.said());
     }
 
     // A window shot without --for ended after its shots and counted the expectations it
@@ -117,19 +136,14 @@ private slots:
     void windowRunChecksTheWholeScript()
     {
         const QString script = path(QStringLiteral("late.txt"));
-        QFile file(script);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("0.1 expectFired node=1 trigger=Changed count=0\n"
-                   "2 expectOutput node=1 output=0 value=7 instance=Left\n");
-        file.close();
+        QVERIFY(writeFile(script,
+            "0.1 expectFired node=1 trigger=Changed count=0\n"
+            "2 expectOutput node=1 output=0 value=7 instance=Left\n"));
         const QString shots = path(QStringLiteral("shots"));
-        const Run r = run({m_show, QStringLiteral("--plugins"), m_plugins, QStringLiteral("--gui"),
-            QStringLiteral("--offscreen"), QStringLiteral("--screenshot"), shots,
-            QStringLiteral("--script"), script});
-        QCOMPARE(r.exitCode, 5);
+        const Run r = runShow({QStringLiteral("--gui"), QStringLiteral("--offscreen"),
+            QStringLiteral("--screenshot"), shots, QStringLiteral("--script"), script});
+        QVERIFY2(r.ended(5, QStringLiteral("expectations: 1 met, 1 not met (of 2)\n")), r.said());
         QVERIFY2(r.out.contains(QStringLiteral("expectation not met: line 2: at 2 s")),
-            qPrintable(r.out));
-        QVERIFY2(r.out.endsWith(QStringLiteral("expectations: 1 met, 1 not met (of 2)\n")),
             qPrintable(r.out));
         QVERIFY(QFile::exists(shots + QStringLiteral("/window.png")));
     }
@@ -137,11 +151,9 @@ private slots:
 #ifdef LM_TOUCH_PLUGIN_DIR
     void touchShowMeetsItsExpectations()
     {
-        const Run r = run({QStringLiteral(LM_EXAMPLES_DIR "/shows/touch.xml"),
-            QStringLiteral("--plugins"), QStringLiteral(LM_TOUCH_PLUGIN_DIR),
-            QStringLiteral("--virtual-time"), QStringLiteral("--trace-sync")});
-        QCOMPARE(r.exitCode, 0);
-        QVERIFY2(r.out.endsWith(QStringLiteral("expectations: all 10 met\n")), qPrintable(r.out));
+        const Run r
+            = runExample("touch.xml", LM_TOUCH_PLUGIN_DIR, {QStringLiteral("--trace-sync")});
+        QVERIFY2(r.ended(0, QStringLiteral("expectations: all 10 met\n")), r.said());
         // Reported on Left, relayed by the master to Right, rounded to 6 digits on the way.
         QVERIFY(r.out.contains(QStringLiteral("[Left] node 2 \"Zone\": output \"Position\" = "
                                               "(100.12346, 200.65433)")));
@@ -166,35 +178,31 @@ private slots:
         if (QStandardPaths::findExecutable(QStringLiteral("ping")).isEmpty())
             QSKIP("no ping command");
         const QString script = path(QStringLiteral("ping.txt"));
-        QFile file(script);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("0.1 expectOutput node=1 output=Reachable value=true\n"
-                   "5 expectOutput node=1 output=Reachable value=true\n");
-        file.close();
-        const QStringList arguments {QStringLiteral(LM_EXAMPLES_DIR "/shows/ping.xml"),
-            QStringLiteral("--plugins"), QStringLiteral(LM_PING_PLUGIN_DIR),
-            QStringLiteral("--virtual-time"), QStringLiteral("--trace-sync"),
-            QStringLiteral("--script"), script};
-        const Run first = run(arguments);
-        QCOMPARE(first.exitCode, 0);
-        QVERIFY2(first.out.endsWith(QStringLiteral(
-                     "[Producer] node 1 \"Loopback status\": output \"Reachable\" = true\n"
-                     "[Stage] node 1 \"Loopback status\": output \"Reachable\" = true\n"
-                     "stopped\nexpectations: all 2 met\n")),
-            qPrintable(first.out));
+        QVERIFY(writeFile(script,
+            "0.1 expectOutput node=1 output=Reachable value=true\n"
+            "5 expectOutput node=1 output=Reachable value=true\n"));
+        const auto runPing = [this, &script] {
+            return runExample("ping.xml", LM_PING_PLUGIN_DIR,
+                {QStringLiteral("--trace-sync"), QStringLiteral("--script"), script});
+        };
+        const Run first = runPing();
+        QVERIFY2(first.ended(0,
+                     QStringLiteral(
+                         "[Producer] node 1 \"Loopback status\": output \"Reachable\" = true\n"
+                         "[Stage] node 1 \"Loopback status\": output \"Reachable\" = true\n"
+                         "stopped\nexpectations: all 2 met\n")),
+            first.said());
         for (int i = 0; i < 9; ++i)
-            QCOMPARE(run(arguments).out, first.out);
+            QCOMPARE(runPing().out, first.out);
     }
 #endif
 
 #ifdef LM_PHIDGET_PLUGIN_DIR
     void phidgetShowMeetsItsExpectations()
     {
-        const Run r = run({QStringLiteral(LM_EXAMPLES_DIR "/shows/phidget.xml"),
-            QStringLiteral("--plugins"), QStringLiteral(LM_PHIDGET_PLUGIN_DIR),
-            QStringLiteral("--virtual-time"), QStringLiteral("--trace-phidget22")});
-        QCOMPARE(r.exitCode, 0);
-        QVERIFY2(r.out.endsWith(QStringLiteral("expectations: all 12 met\n")), qPrintable(r.out));
+        const Run r = runExample(
+            "phidget.xml", LM_PHIDGET_PLUGIN_DIR, {QStringLiteral("--trace-phidget22")});
+        QVERIFY2(r.ended(0, QStringLiteral("expectations: all 12 met\n")), r.said());
         QVERIFY(
             r.out.contains(QStringLiteral("[Stage] node 1 \"Button 0\": output \"Value\" = true")));
         QCOMPARE(r.out.count(QStringLiteral("[board 12345] digital output 0 = true\n")), 1);
@@ -210,15 +218,12 @@ private slots:
 
     void runsForTheGivenTime()
     {
-        const Run r = run({m_show, QStringLiteral("--plugins"), m_plugins, QStringLiteral("--for"),
-            QStringLiteral("0.3")});
-        QCOMPARE(r.exitCode, 0);
+        const Run r = runShow({QStringLiteral("--for"), QStringLiteral("0.3")});
+        QVERIFY2(r.ended(0, QStringLiteral("stopped\n")), r.said());
         QVERIFY2(r.out.contains(QStringLiteral("device type \"TestDevice\"")), qPrintable(r.out));
         QVERIFY(r.out.contains(QStringLiteral("2 instance(s)")));
-        QVERIFY(r.out.endsWith(QStringLiteral("stopped\n")));
         // Ends before the event loop would have had a first turn.
-        QVERIFY(run({m_show, QStringLiteral("--plugins"), m_plugins, QStringLiteral("--for"),
-                        QStringLiteral("0")})
+        QVERIFY(runShow({QStringLiteral("--for"), QStringLiteral("0")})
                     .out.endsWith(QStringLiteral("stopped\n")));
     }
 
@@ -232,11 +237,9 @@ private slots:
             QSKIP("no console to send Ctrl+C through (wine run without a terminal has none)");
 #endif
         const QString script = path(QStringLiteral("long.txt"));
-        QFile file(script);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("0 expectFired node=1 trigger=Changed count=0\n"
-                   "600 expectFired node=1 trigger=Changed count=0\n");
-        file.close();
+        QVERIFY(writeFile(script,
+            "0 expectFired node=1 trigger=Changed count=0\n"
+            "600 expectFired node=1 trigger=Changed count=0\n"));
         QProcess process;
         process.start(QStringLiteral(LM_DEVHOST),
             {m_show, QStringLiteral("--plugins"), m_plugins, QStringLiteral("--script"), script},
@@ -270,12 +273,8 @@ private slots:
     {
         const QString first = path(QStringLiteral("first.xml"));
         const QString second = path(QStringLiteral("second.xml"));
-        QCOMPARE(
-            run({m_show, QStringLiteral("--plugins"), m_plugins, QStringLiteral("--save"), first})
-                .exitCode,
-            0);
-        const Run r = run(
-            {first, QStringLiteral("--plugins"), m_plugins, QStringLiteral("--save"), second});
+        QCOMPARE(runShow({QStringLiteral("--save"), first}).exitCode, 0);
+        const Run r = runShow({QStringLiteral("--save"), second}, first);
         QCOMPARE(r.exitCode, 0);
         QVERIFY(!r.out.contains(QStringLiteral("stopped")));
         QFile a(first);
@@ -290,9 +289,9 @@ private slots:
     {
         const QString log = path(QStringLiteral("logs/devhost-test.log"));
         // The logger makes its directory and the "-last.log" link.
-        const Run r = run({m_show, QStringLiteral("--plugins"), m_plugins, QStringLiteral("--for"),
-            QStringLiteral("0.1"), QStringLiteral("--log"), log, QStringLiteral("--log-mode"),
-            QStringLiteral("Developer")});
+        const Run r
+            = runShow({QStringLiteral("--for"), QStringLiteral("0.1"), QStringLiteral("--log"), log,
+                QStringLiteral("--log-mode"), QStringLiteral("Developer")});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(QFile::exists(log));
 #ifdef Q_OS_WIN
@@ -306,13 +305,12 @@ private slots:
     void announcedMessagesArePrinted()
     {
         const QString critical = path(QStringLiteral("critical.xml"));
-        QFile file(critical);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(show).replace("setting=\"x\"", "setting=\"critical\""));
-        file.close();
+        QVERIFY(
+            writeFile(critical, QByteArray(show).replace("setting=\"x\"", "setting=\"critical\"")));
         const QString log = path(QStringLiteral("logs/critical-run.log"));
-        const Run r = run({critical, QStringLiteral("--plugins"), m_plugins,
-            QStringLiteral("--for"), QStringLiteral("0.1"), QStringLiteral("--log"), log});
+        const Run r = runShow(
+            {QStringLiteral("--for"), QStringLiteral("0.1"), QStringLiteral("--log"), log},
+            critical);
         QCOMPARE(r.exitCode, 0);
         // Not active on the master only: both instances run init().
         QCOMPARE(r.out.count(QStringLiteral("message [CRITICAL] [TEST] critical from One")), 2);
