@@ -138,8 +138,10 @@ PhidgetReturnCode deleteAs(PhidgetHandle &ch, PhidgetReturnCode (*del)(H *))
     return rc;
 }
 
-PhidgetServerHandle serve()
+// The two boards, served and reachable: where most cases start.
+PhidgetServerHandle serveBoards()
 {
+    addBoards();
     PhidgetServerHandle server = nullptr;
     PhidgetNet_startServer(0, 2, kName, kAddress, kPort, "", &server);
     PhidgetNet_addServer(kName, kAddress, kPort, "", 0);
@@ -253,8 +255,7 @@ private slots:
         QFETCH(int, channel);
         QFETCH(int, hubPortDevice);
         QFETCH(QList<int>, probe);
-        addBoards();
-        serve();
+        serveBoards();
         PhidgetHandle ch
             = openChannel(Phidget_ChannelClass(cls), serial, hubPort, channel, hubPortDevice);
         QCOMPARE(lmsim_phidget_is_attached(ch), probe.isEmpty() ? 0 : 1);
@@ -267,8 +268,7 @@ private slots:
 
     void detachesAndReattaches()
     {
-        addBoards();
-        PhidgetServerHandle server = serve();
+        PhidgetServerHandle server = serveBoards();
         PhidgetHandle ch = openChannel(PHIDCHCLASS_DIGITALINPUT, 1001, -1, 0);
         PhidgetHandle twin = openChannel(PHIDCHCLASS_DIGITALINPUT, 1001, -1, 0);
         QCOMPARE(g_rec.take(), QStringList({"attach", "state 0", "attach", "state 0"}));
@@ -308,8 +308,7 @@ private slots:
 
     void eventsInOrderAndEncoderPosition()
     {
-        addBoards();
-        serve();
+        serveBoards();
         PhidgetHandle in = openChannel(PHIDCHCLASS_DIGITALINPUT, 1001, -1, 1);
         PhidgetHandle enc = openChannel(PHIDCHCLASS_ENCODER, 1001, -1, 0);
         g_rec.take();
@@ -341,8 +340,7 @@ private slots:
 
     void asyncOutputCompletes()
     {
-        addBoards();
-        serve();
+        serveBoards();
         PhidgetHandle out = openChannel(PHIDCHCLASS_DIGITALOUTPUT, 1001, -1, 1);
         PhidgetHandle stray = openChannel(PHIDCHCLASS_DIGITALOUTPUT, 1001, -1, 9);
         g_rec.take();
@@ -366,8 +364,7 @@ private slots:
 
     void closeAndDelete()
     {
-        addBoards();
-        serve();
+        serveBoards();
         // A handler in progress finishes before close returns; nothing is delivered after.
         static std::atomic<int> calls {0};
         static std::atomic<bool> inside {false};
@@ -427,8 +424,7 @@ private slots:
     void exitWhileAHandlerRuns()
     {
         if (ChildExit::isChild()) {
-            addBoards();
-            serve();
+            serveBoards();
             PhidgetHandle ch = openChannel(PHIDCHCLASS_DIGITALINPUT, 1001, -1, 1);
             static std::atomic<bool> inside {false};
             PhidgetDigitalInput_setOnStateChangeHandler(
