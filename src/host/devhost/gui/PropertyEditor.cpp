@@ -87,8 +87,9 @@ void PropertyEditor::showNode(int nodeId)
         const DataWidgetFactory factory = registry.dataWidgetFactories.value(slotList[i].type);
         INodeDataWidget *widget = value && factory ? factory(this) : nullptr;
         const Row row = addValueRow(label, QStringLiteral("property%1").arg(index), widget, value,
-            ValueText::describe(value),
-            [this, index](const ANodeData &data) { onValueChanged(index, data); });
+            ValueText::describe(value), [this, index](const ANodeData &data) {
+                onEdited(NodeValues::Properties, index, data);
+            });
         m_rows.push_back(row);
     }
     if (slotList.empty())
@@ -151,20 +152,12 @@ void PropertyEditor::addInputs(INodeController &controller)
                                TouchZones::effectiveInput(*graph.node(m_nodeId), index)));
         }
         const Row row = addValueRow(label, QStringLiteral("input%1").arg(index), widget, value,
-            text, [this, index](const ANodeData &data) { onInputChanged(index, data); });
+            text,
+            [this, index](const ANodeData &data) { onEdited(NodeValues::Inputs, index, data); });
         if (!value && !feed)
             row.text->setToolTip(tr("The show gives this input no value."));
         m_inputs.push_back(row);
     }
-}
-
-void PropertyEditor::onInputChanged(int index, const ANodeData &value)
-{
-    if (m_loading || m_nodeId < 0)
-        return;
-    m_loading = true;
-    m_edits.setInput(m_nodeId, index, value);
-    m_loading = false;
 }
 
 void PropertyEditor::onNameEdited()
@@ -182,14 +175,17 @@ void PropertyEditor::onNameEdited()
     }
 }
 
-void PropertyEditor::onValueChanged(int index, const ANodeData &value)
+void PropertyEditor::onEdited(NodeValues list, int index, const ANodeData &value)
 {
     if (m_loading || m_nodeId < 0)
         return;
     // Editors in the other tabs are given the new value, this one not: its widget is
     // still inside its own announcement.
     m_loading = true;
-    m_editor.setProperty(m_nodeId, index, value);
+    if (list == NodeValues::Inputs)
+        m_edits.setInput(m_nodeId, index, value);
+    else
+        m_editor.setProperty(m_nodeId, index, value);
     m_loading = false;
 }
 

@@ -52,8 +52,8 @@ private:
     void addInputs(INodeController &controller);
     // Entry `index` of the node's `list` shown anew in `rows`, after a change made elsewhere.
     void reload(std::vector<Row> &rows, NodeValues list, int nodeId, int index);
-    void onValueChanged(int index, const ANodeData &value);
-    void onInputChanged(int index, const ANodeData &value);
+    // A value edited here goes to the node on every instance.
+    void onEdited(NodeValues list, int index, const ANodeData &value);
     void onNameEdited();
 
     ShowEditor &m_editor;
