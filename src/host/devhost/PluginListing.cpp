@@ -6,8 +6,7 @@
 #include "NodeGraph.h"
 #include "Show.h"
 #include "ShowChecks.h"
-
-#include <XmlWriter.h>
+#include "ValueText.h"
 
 #include <algorithm>
 
@@ -16,13 +15,7 @@ namespace {
 // The value's attributes as a show file stores them.
 QString storedForm(const ANodeData &value)
 {
-    QString xml;
-    {
-        XmlWriter writer(&xml);
-        writer.startElement(QStringLiteral("v"));
-        value.serialize(writer);
-        writer.endElement(QStringLiteral("v"));
-    }
+    const QString xml = ValueText::storedXml(value);
     const qsizetype begin = xml.indexOf(QLatin1String("<v"));
     const qsizetype end = xml.lastIndexOf(QLatin1String("/>"));
     if (begin < 0 || end < begin)

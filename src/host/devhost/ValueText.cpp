@@ -38,15 +38,8 @@ QString ValueText::describe(const ANodeData *value)
     if (const auto *d = dynamic_cast<const DeviceDescriptorData *>(value))
         return QStringLiteral("%1 #%2").arg(d->deviceType, QString::number(d->deviceId));
     // Any other kind: its stored attributes.
-    QString xml;
-    {
-        XmlWriter writer(&xml);
-        writer.startElement(QStringLiteral("v"));
-        value->serialize(writer);
-        writer.endElement(QStringLiteral("v"));
-    }
     QDomDocument doc;
-    if (!doc.setContent(xml))
+    if (!doc.setContent(storedXml(*value)))
         return QStringLiteral("(unreadable)");
     const QDomNamedNodeMap attributes = doc.documentElement().attributes();
     QStringList parts;
@@ -92,4 +85,17 @@ bool ValueText::matches(const QString &expected, const QString &actual)
         }
     }
     return true;
+}
+
+QString ValueText::storedXml(const ANodeData &value)
+{
+    QString xml;
+    {
+        // Its stream writes the text out when it goes.
+        XmlWriter writer(&xml);
+        writer.startElement(QStringLiteral("v"));
+        value.serialize(writer);
+        writer.endElement(QStringLiteral("v"));
+    }
+    return xml;
 }

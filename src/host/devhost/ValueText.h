@@ -16,4 +16,7 @@ QString describe(const ANodeData *value);
 // one is written with, and at least 6.
 bool matches(const QString &expected, const QString &actual);
 
+// The value as a show file stores it, written into an element "v" of an XML text.
+QString storedXml(const ANodeData &value);
+
 } // namespace ValueText

@@ -7,6 +7,7 @@
 #include "NodeData.h"
 #include "NodeGraph.h"
 #include "Show.h"
+#include "ValueText.h"
 
 #include <QDomDocument>
 #include <XmlWriter.h>
@@ -32,15 +33,8 @@ QString xmlOf(Device &device)
 // "deviceId"): the host knows no plug-in's data types.
 bool designates(const ANodeData &value, const QString &type, int number)
 {
-    QString xml;
-    {
-        XmlWriter writer(&xml);
-        writer.startElement(QStringLiteral("value"));
-        value.serialize(writer);
-        writer.endElement(QStringLiteral("value"));
-    }
     QDomDocument document;
-    if (!document.setContent(xml))
+    if (!document.setContent(ValueText::storedXml(value)))
         return false;
     const QDomElement e = document.documentElement();
     bool ok = false;
