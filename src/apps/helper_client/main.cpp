@@ -101,30 +101,26 @@ struct Options
         QStringLiteral("load-edid: load the file even if it is not a sound EDID.")};
 };
 
-// The connector references named on the command line, their GPU not yet known.
-bool connectorRefs(Options &o, ConnectorList &list, QString &error)
+// The connector references named on the command line, their GPU not yet known: kExitOk, or
+// kExitUsage with the reason reported.
+int connectorRefs(Options &o, ConnectorList &list)
 {
     if (o.parser.isSet(o.gpu)) {
         quint32 gpuId = 0;
-        if (!parseId(o.parser.value(o.gpu), gpuId)) {
-            error = QStringLiteral("invalid --gpu value \"%1\"").arg(o.parser.value(o.gpu));
-            return false;
-        }
+        if (!parseId(o.parser.value(o.gpu), gpuId))
+            return fail(kExitUsage,
+                QStringLiteral("invalid --gpu value \"%1\"").arg(o.parser.value(o.gpu)));
     }
     const QStringList values = o.parser.values(o.connector);
-    if (values.isEmpty()) {
-        error = QStringLiteral("--connector is required");
-        return false;
-    }
+    if (values.isEmpty())
+        return fail(kExitUsage, QStringLiteral("--connector is required"));
     for (const QString &v : values) {
         ConnectorRef ref;
-        if (!parseId(v, ref.connectorId)) {
-            error = QStringLiteral("invalid --connector value \"%1\"").arg(v);
-            return false;
-        }
+        if (!parseId(v, ref.connectorId))
+            return fail(kExitUsage, QStringLiteral("invalid --connector value \"%1\"").arg(v));
         list.connectors.append(ref);
     }
-    return true;
+    return kExitOk;
 }
 
 // One exchange whose reply block is a `what` record: kExitOk when `record` holds it. Where
@@ -213,9 +209,8 @@ int runGpus(Options &o, HelperClient &client)
 int runExport(Options &o, HelperClient &client)
 {
     ConnectorList refs;
-    QString error;
-    if (!connectorRefs(o, refs, error))
-        return fail(kExitUsage, error);
+    if (const int code = connectorRefs(o, refs))
+        return code;
     if (refs.connectors.size() != 1)
         return fail(kExitUsage, QStringLiteral("export-edid takes exactly one --connector"));
     if (!o.parser.isSet(o.outFile))
@@ -266,9 +261,8 @@ int runListCommand(HelperClient &client, const QByteArray &request, const Connec
 int runLoad(Options &o, HelperClient &client)
 {
     ConnectorList refs;
-    QString error;
-    if (!connectorRefs(o, refs, error))
-        return fail(kExitUsage, error);
+    if (const int code = connectorRefs(o, refs))
+        return code;
     if (!o.parser.isSet(o.inFile))
         return fail(kExitUsage, QStringLiteral("load-edid needs --in FILE"));
     if (encodeBlock(refs).size() > kMaxLoadListBytes)
@@ -307,9 +301,8 @@ int runPlainList(Options &o, HelperClient &client, const QByteArray &word,
     const QByteArray &replyWord, const QString &verb)
 {
     ConnectorList refs;
-    QString error;
-    if (!connectorRefs(o, refs, error))
-        return fail(kExitUsage, error);
+    if (const int code = connectorRefs(o, refs))
+        return code;
     if (const int code = placeOnGpus(o, client, refs))
         return code;
     return runListCommand(
