@@ -395,6 +395,17 @@ public:
         return EPHIDGET_OK;
     }
 
+    // The start of a call on a handle: logged, then refused when a failure is injected for
+    // the call or when p is no handle of class cls.
+    PhidgetReturnCode enter(const Line &line, const char *name, const void *p,
+        Phidget_ChannelClass cls, Handle **h, uint64_t *id = nullptr)
+    {
+        log(line);
+        if (PhidgetReturnCode rc = injected(name))
+            return rc;
+        return lookup(p, cls, h, id);
+    }
+
     BoardChannel *boardChannel(int32_t serial, Phidget_ChannelClass cls, int hubPort, int channel,
         Board **boardOut = nullptr, size_t *index = nullptr)
     {
@@ -723,11 +734,9 @@ PhidgetReturnCode setProperty(
 {
     Sim &s = sim();
     Lock lock(s.m_mutex);
-    s.log(Line(name).ptr(ch).num(value));
-    if (PhidgetReturnCode rc = s.injected(name))
-        return rc;
     Handle *h;
-    if (PhidgetReturnCode rc = s.lookup(ch, PHIDCHCLASS_NOTHING, &h))
+    if (PhidgetReturnCode rc
+        = s.enter(Line(name).ptr(ch).num(value), name, ch, PHIDCHCLASS_NOTHING, &h))
         return rc;
     if (!valid(value))
         return EPHIDGET_INVALIDARG;
@@ -743,11 +752,8 @@ PhidgetReturnCode setHandler(const char *name, const void *ch, Phidget_ChannelCl
 {
     Sim &s = sim();
     Lock lock(s.m_mutex);
-    s.log(Line(name).ptr(ch).fn(fptr).ptr(ctx));
-    if (PhidgetReturnCode rc = s.injected(name))
-        return rc;
     Handle *h;
-    if (PhidgetReturnCode rc = s.lookup(ch, cls, &h))
+    if (PhidgetReturnCode rc = s.enter(Line(name).ptr(ch).fn(fptr).ptr(ctx), name, ch, cls, &h))
         return rc;
     h->*fnMember = fptr;
     h->*ctxMember = ctx;
@@ -834,6 +840,22 @@ BoardChannel *controlChannel(Sim &s, int32_t serial, Phidget_ChannelClass cls, i
     return s.boardChannel(serial, cls, hubPort, channel, board, index);
 }
 
+// Shared body of the control getters: what a board's channel holds, attached or not.
+template<typename T>
+int controlValue(int32_t serial, Phidget_ChannelClass cls, int hubPort, int channel, T *out,
+    T BoardChannel::*member)
+{
+    Sim &s = sim();
+    Lock lock(s.m_mutex);
+    BoardChannel *c = controlChannel(s, serial, cls, hubPort, channel);
+    if (!c)
+        return EPHIDGET_NOENT;
+    if (!out)
+        return EPHIDGET_INVALIDARG;
+    *out = c->*member;
+    return EPHIDGET_OK;
+}
+
 template<typename Fn>
 void forAttached(Sim &s, int32_t serial, size_t index, Fn fn)
 {
@@ -873,12 +895,10 @@ PhidgetReturnCode Phidget_open(PhidgetHandle ch)
 {
     Sim &s = sim();
     Lock lock(s.m_mutex);
-    s.log(Line("Phidget_open").ptr(ch));
-    if (PhidgetReturnCode rc = s.injected("Phidget_open"))
-        return rc;
     Handle *h;
     uint64_t id = 0;
-    if (PhidgetReturnCode rc = s.lookup(ch, PHIDCHCLASS_NOTHING, &h, &id))
+    if (PhidgetReturnCode rc
+        = s.enter(Line("Phidget_open").ptr(ch), "Phidget_open", ch, PHIDCHCLASS_NOTHING, &h, &id))
         return rc;
     if (h->open)
         return EPHIDGET_OK;
@@ -893,12 +913,10 @@ PhidgetReturnCode Phidget_close(PhidgetHandle ch)
 {
     Sim &s = sim();
     Lock lock(s.m_mutex);
-    s.log(Line("Phidget_close").ptr(ch));
-    if (PhidgetReturnCode rc = s.injected("Phidget_close"))
-        return rc;
     Handle *h;
     uint64_t id = 0;
-    if (PhidgetReturnCode rc = s.lookup(ch, PHIDCHCLASS_NOTHING, &h, &id))
+    if (PhidgetReturnCode rc
+        = s.enter(Line("Phidget_close").ptr(ch), "Phidget_close", ch, PHIDCHCLASS_NOTHING, &h, &id))
         return rc;
     if (h->open) {
         s.closeHandle(id, *h);
@@ -947,11 +965,9 @@ PhidgetReturnCode Phidget_setServerName(PhidgetHandle ch, const char *serverName
 {
     Sim &s = sim();
     Lock lock(s.m_mutex);
-    s.log(Line("Phidget_setServerName").ptr(ch).str(serverName));
-    if (PhidgetReturnCode rc = s.injected("Phidget_setServerName"))
-        return rc;
     Handle *h;
-    if (PhidgetReturnCode rc = s.lookup(ch, PHIDCHCLASS_NOTHING, &h))
+    if (PhidgetReturnCode rc = s.enter(Line("Phidget_setServerName").ptr(ch).str(serverName),
+            "Phidget_setServerName", ch, PHIDCHCLASS_NOTHING, &h))
         return rc;
     if (h->open)
         return EPHIDGET_BUSY;
@@ -1325,28 +1341,14 @@ int lmsim_phidget_turn_encoder(int32_t serial, int hubPort, int channel, int pos
 
 int lmsim_phidget_get_encoder_position(int32_t serial, int hubPort, int channel, int64_t *position)
 {
-    Sim &s = sim();
-    Lock lock(s.m_mutex);
-    BoardChannel *c = controlChannel(s, serial, PHIDCHCLASS_ENCODER, hubPort, channel);
-    if (!c)
-        return EPHIDGET_NOENT;
-    if (!position)
-        return EPHIDGET_INVALIDARG;
-    *position = c->position;
-    return EPHIDGET_OK;
+    return controlValue(
+        serial, PHIDCHCLASS_ENCODER, hubPort, channel, position, &BoardChannel::position);
 }
 
 int lmsim_phidget_get_digital_output(int32_t serial, int hubPort, int channel, int *state)
 {
-    Sim &s = sim();
-    Lock lock(s.m_mutex);
-    BoardChannel *c = controlChannel(s, serial, PHIDCHCLASS_DIGITALOUTPUT, hubPort, channel);
-    if (!c)
-        return EPHIDGET_NOENT;
-    if (!state)
-        return EPHIDGET_INVALIDARG;
-    *state = c->state;
-    return EPHIDGET_OK;
+    return controlValue(
+        serial, PHIDCHCLASS_DIGITALOUTPUT, hubPort, channel, state, &BoardChannel::state);
 }
 
 int lmsim_phidget_raise_error(int32_t serial, Phidget_ChannelClass channelClass, int hubPort,
