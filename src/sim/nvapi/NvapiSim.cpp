@@ -98,22 +98,24 @@ long injected(State &s, Fn fn, const Scope &scope)
     return status;
 }
 
-int gpuIndex(const State &s, const void *handle)
+// Which of `count` handles made from `base` a handle is; -1 for any other value.
+int handleIndex(const void *handle, uintptr_t base, size_t count)
 {
     const uintptr_t v = reinterpret_cast<uintptr_t>(handle);
-    if (v < kGpuHandleBase || (v - kGpuHandleBase) % kHandleStep != 0)
+    if (v < base || (v - base) % kHandleStep != 0)
         return -1;
-    const uintptr_t index = (v - kGpuHandleBase) / kHandleStep;
-    return index < s.rig.gpus.size() ? int(index) : -1;
+    const uintptr_t index = (v - base) / kHandleStep;
+    return index < count ? int(index) : -1;
+}
+
+int gpuIndex(const State &s, const void *handle)
+{
+    return handleIndex(handle, kGpuHandleBase, s.rig.gpus.size());
 }
 
 int displayHandleIndex(const State &s, const void *handle)
 {
-    const uintptr_t v = reinterpret_cast<uintptr_t>(handle);
-    if (v < kDisplayHandleBase || (v - kDisplayHandleBase) % kHandleStep != 0)
-        return -1;
-    const uintptr_t index = (v - kDisplayHandleBase) / kHandleStep;
-    return index < s.rig.handles.size() ? int(index) : -1;
+    return handleIndex(handle, kDisplayHandleBase, s.rig.handles.size());
 }
 
 int displayIndex(const State &s, uint32_t displayId)
