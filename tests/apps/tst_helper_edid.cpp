@@ -2,6 +2,7 @@
 // checked by edid-decode.
 #include "HelperProcess.h"
 #include "HelperRecords.h"
+#include "SimEdid.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -46,20 +47,6 @@ QString monitorName(const QByteArray &edid)
                 .trimmed();
     }
     return QString();
-}
-
-bool checksumsValid(const QByteArray &edid)
-{
-    if (edid.size() == 0 || edid.size() % 128 != 0)
-        return false;
-    for (int block = 0; block < edid.size(); block += 128) {
-        quint8 sum = 0;
-        for (int i = 0; i < 128; ++i)
-            sum += quint8(edid.at(block + i));
-        if (sum != 0)
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -134,7 +121,7 @@ private slots:
         QCOMPARE(block.left(4), QByteArray::fromHex("00010000"));
         const QByteArray edid = block.mid(4);
         QCOMPARE(edid.left(8), QByteArray::fromHex("00ffffffffffff00"));
-        QVERIFY(checksumsValid(edid));
+        QVERIFY(lmsim::edidChecksumsValid(edid));
         QCOMPARE(monitorName(edid), QStringLiteral("STAGE LEFT"));
         // The override is what is read while one is loaded.
         QCOMPARE(monitorName(exportEdid(0x300)), QStringLiteral("FORCED"));
