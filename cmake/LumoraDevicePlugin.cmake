@@ -8,11 +8,12 @@
 # IID is the plug-in's key in its metadata ("PingDevice", ...). The plug-in's sources
 # define DevicePlugin::traits() (DevicePluginTraits.h); the shared PluginInterface (the
 # entry) and the registration helpers come from src/libs/devices/common.
-# With CORE, the SOURCES make a static library of that name (CORE_LIBS linked publicly, the
-# folder and its generated form headers on its include path), which the plug-in's tests
-# link; the MODULE holds the entry and PLUGIN_SOURCES (its resources: a static library's
+# With CORE, the SOURCES make a static library of that name (lmlib, Qt Widgets and Xml and
+# CORE_LIBS linked publicly, the folder and its generated form headers on its include path),
+# which the plug-in's tests link; the MODULE holds the entry and PLUGIN_SOURCES (its resources: a static library's
 # would need Q_INIT_RESOURCE) and links the core. Without CORE the SOURCES go into the
 # MODULE.
+# Without lmlib there is nothing to build: the call says so and returns.
 # The library lands in LM_PLUGIN_OUTPUT_DIRECTORY unless OUTPUT_DIRECTORY says otherwise;
 # only plug-ins built into LM_PLUGIN_OUTPUT_DIRECTORY are installed (into <prefix>/plugins,
 # beside bin/ and the libraries, the layout the development host expects).
@@ -50,7 +51,7 @@ function(lm_add_device_plugin target)
         # The generated form headers too: the tests reach the forms' widgets.
         target_include_directories(${ARG_CORE} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}
             ${CMAKE_CURRENT_BINARY_DIR}/${ARG_CORE}_autogen/include)
-        target_link_libraries(${ARG_CORE} PUBLIC lmlib ${ARG_CORE_LIBS})
+        target_link_libraries(${ARG_CORE} PUBLIC lmlib Qt6::Widgets Qt6::Xml ${ARG_CORE_LIBS})
         lm_set_warnings(${ARG_CORE})
         add_library(${target} MODULE ${ARG_PLUGIN_SOURCES})
         target_link_libraries(${target} PRIVATE ${ARG_CORE})
