@@ -1,10 +1,10 @@
+#include "element_xml.h"
 #include "ping_bridge.h"
 #include "ping_controller.h"
 #include "ping_instances.h"
 
 #include <NodeData.h>
 #include <NodeGraph.h>
-#include <XmlWriter.h>
 
 #include <QDomDocument>
 #include <QSignalSpy>
@@ -176,15 +176,9 @@ void TestPingController::readValuesBindsTheDevice()
 {
     PingInstances instances;
     PingController *saved = PingInstances::addStatusNode(instances.producer(), 1);
-    QString xml;
-    {
-        XmlWriter writer(&xml);
-        writer.startElement(QStringLiteral("node"));
-        saved->writeValues(writer);
-        writer.endElement(QStringLiteral("node"));
-    }
     QDomDocument document;
-    QVERIFY(document.setContent(xml));
+    QVERIFY(document.setContent(elementXml(
+        QStringLiteral("node"), [saved](XmlWriter &writer) { saved->writeValues(writer); })));
 
     Node *node = instances.producer().graph().createNode(PingController::s_controllerType);
     auto *loaded = dynamic_cast<PingController *>(node->controller());

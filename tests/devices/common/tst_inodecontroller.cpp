@@ -4,6 +4,7 @@
 #include "INodeController.h"
 #include "NodeData.h"
 #include "NodeGraph.h"
+#include "element_xml.h"
 
 #include <QDomDocument>
 #include <QIODevice>
@@ -85,13 +86,8 @@ public:
 
 QString written(const INodeController &controller)
 {
-    QString text;
-    {
-        XmlWriter writer(&text);
-        writer.startElement(QStringLiteral("node"));
-        controller.writeValues(writer);
-        writer.endElement(QStringLiteral("node"));
-    }
+    const QString text = elementXml(QStringLiteral("node"),
+        [&controller](XmlWriter &writer) { controller.writeValues(writer); });
     return text.section(QLatin1Char('\n'), 1); // without the declaration
 }
 

@@ -11,6 +11,7 @@
 // What is read must save to a text that reads back to the same text (XML that the saved
 // text cannot carry, line breaks in attributes for instance, may change once), and a
 // device's full state must read back to the same state.
+#include "../support/element_xml.h"
 #include "Device.h"
 #include "DevicePluginTraits.h"
 #include "HostRegistry.h"
@@ -163,13 +164,8 @@ void fuzzNode(unsigned selector, const QString &text)
                 fail("a controller of the plug-in cannot be made:", error);
             node->controller()->readValues(element);
             node->controller()->updateOutputs();
-            QString saved;
-            {
-                XmlWriter writer(&saved);
-                writer.startElement(QStringLiteral("node"));
-                node->controller()->writeValues(writer);
-                writer.endElement(QStringLiteral("node"));
-            }
+            const QString saved = elementXml(QStringLiteral("node"),
+                [node](XmlWriter &writer) { node->controller()->writeValues(writer); });
             plugin().current = nullptr;
             return saved;
         },
@@ -187,14 +183,8 @@ void fuzzData(const QString &text)
                     fail("a data factory of the plug-in made nothing", type.toString());
                 value->deserialize(element);
                 const std::unique_ptr<ANodeData> copy(value->clone());
-                QString saved;
-                {
-                    XmlWriter writer(&saved);
-                    writer.startElement(QStringLiteral("value"));
-                    copy->serialize(writer);
-                    writer.endElement(QStringLiteral("value"));
-                }
-                return saved;
+                return elementXml(QStringLiteral("value"),
+                    [&copy](XmlWriter &writer) { copy->serialize(writer); });
             },
             "node data");
     }
