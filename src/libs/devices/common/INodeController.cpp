@@ -38,6 +38,36 @@ INodeController::INodeController(Node &node)
 
 INodeController::~INodeController() = default;
 
+const InputSlotDescriptors &INodeController::inputSlots() const
+{
+    static const InputSlotDescriptors none;
+    return none;
+}
+
+const OutputSlotDescriptors &INodeController::outputSlots() const
+{
+    static const OutputSlotDescriptors none;
+    return none;
+}
+
+const TriggerDescriptors &INodeController::inputTriggers() const
+{
+    static const TriggerDescriptors none;
+    return none;
+}
+
+const TriggerDescriptors &INodeController::outputTriggers() const
+{
+    static const TriggerDescriptors none;
+    return none;
+}
+
+const PropertySlotDescriptors &INodeController::propertySlots() const
+{
+    static const PropertySlotDescriptors none;
+    return none;
+}
+
 int INodeController::nodeFlags() const
 {
     return 0;

@@ -24,18 +24,11 @@ public:
     explicit INodeController(Node &node);
     ~INodeController() override;
 
-    // By default a controller has no slots and no triggers.
-    virtual const InputSlotDescriptors &inputSlots() const { return none<InputSlotDescriptors>(); }
-    virtual const OutputSlotDescriptors &outputSlots() const
-    {
-        return none<OutputSlotDescriptors>();
-    }
-    virtual const TriggerDescriptors &inputTriggers() const { return none<TriggerDescriptors>(); }
-    virtual const TriggerDescriptors &outputTriggers() const { return none<TriggerDescriptors>(); }
-    virtual const PropertySlotDescriptors &propertySlots() const
-    {
-        return none<PropertySlotDescriptors>();
-    }
+    virtual const InputSlotDescriptors &inputSlots() const;
+    virtual const OutputSlotDescriptors &outputSlots() const;
+    virtual const TriggerDescriptors &inputTriggers() const;
+    virtual const TriggerDescriptors &outputTriggers() const;
+    virtual const PropertySlotDescriptors &propertySlots() const;
     virtual int nodeFlags() const;
     virtual void onPropertyChanged(int index);
     virtual bool emitsTriggers() const;
@@ -103,12 +96,6 @@ protected:
     quint64 m_lastUpdateTick = std::numeric_limits<quint64>::max();
 
 private:
-    template<class List>
-    static const List &none()
-    {
-        static const List empty;
-        return empty;
-    }
     std::shared_ptr<ANodeData> resolveInput(int index, bool *connected);
     ANodeData *newValue(const QUuid &type) const;
 };
