@@ -11,7 +11,6 @@
 // What is read must save to a text that reads back to the same text (XML that the saved
 // text cannot carry, line breaks in attributes for instance, may change once), and a
 // device's full state must read back to the same state.
-#include "../support/element_xml.h"
 #include "Device.h"
 #include "DevicePluginTraits.h"
 #include "HostRegistry.h"
@@ -20,6 +19,7 @@
 #include "NodeGraph.h"
 #include "Show.h"
 #include "SyncBus.h"
+#include "element_xml.h"
 
 #include <QApplication>
 #include <QDomDocument>
