@@ -67,6 +67,11 @@ using SlotList = const Descriptors &(INodeController::*)() const;
 template<class Descriptors>
 struct SlotRef
 {
+    SlotRef(SlotList<Descriptors> list, QLatin1String kind)
+        : list(list)
+        , kind(kind)
+    { }
+
     SlotList<Descriptors> list;
     // "output", "output trigger": for messages.
     QLatin1String kind;
