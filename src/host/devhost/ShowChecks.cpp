@@ -148,22 +148,22 @@ Verdict phidgetChannelType(qint64 value, const Context &)
                                 "8 ENCODER; 0 UNKNOWN)"));
 }
 
-constexpr qint64 intMax = INT_MAX;
+constexpr qint64 kIntMax = INT_MAX;
 
 // The integer attributes of the plug-ins' device elements.
 const Rule kRules[] = {
-    {"Ping", "device", "intervalSec", INT_MIN, intMax, nullptr, pingInterval},
-    {"TouchScreen", "device", "serverId", -1, intMax,
+    {"Ping", "device", "intervalSec", INT_MIN, kIntMax, nullptr, pingInterval},
+    {"TouchScreen", "device", "serverId", -1, kIntMax,
         "no \"serverId\": -1, the device watches no media server", touchServer},
-    {"TouchScreen", "device", "serverOutputId", -1, intMax, nullptr, touchOutput},
-    {"Phidget", "device", "serialNumber", -1, intMax,
+    {"TouchScreen", "device", "serverOutputId", -1, kIntMax, nullptr, touchOutput},
+    {"Phidget", "device", "serialNumber", -1, kIntMax,
         "no \"serialNumber\": read as 0, not -1 (any board)", phidgetSerial},
-    {"Phidget", "device", "mediaServerId", 0, intMax, nullptr, phidgetServer},
-    {"Phidget", "channel", "id", 0, intMax, "no \"id\": read as channel 0", nullptr},
-    {"Phidget", "channel", "channelNumber", -1, intMax, nullptr, nullptr},
-    {"Phidget", "channel", "hubPort", -1, intMax, nullptr, nullptr},
-    {"Phidget", "channel", "isVINTDigital", INT_MIN, intMax, nullptr, phidgetFlag},
-    {"Phidget", "channel", "type", INT_MIN, intMax,
+    {"Phidget", "device", "mediaServerId", 0, kIntMax, nullptr, phidgetServer},
+    {"Phidget", "channel", "id", 0, kIntMax, "no \"id\": read as channel 0", nullptr},
+    {"Phidget", "channel", "channelNumber", -1, kIntMax, nullptr, nullptr},
+    {"Phidget", "channel", "hubPort", -1, kIntMax, nullptr, nullptr},
+    {"Phidget", "channel", "isVINTDigital", INT_MIN, kIntMax, nullptr, phidgetFlag},
+    {"Phidget", "channel", "type", INT_MIN, kIntMax,
         "no \"type\": 0 (UNKNOWN), the channel is not opened", phidgetChannelType},
 };
 

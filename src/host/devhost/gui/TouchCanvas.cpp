@@ -8,8 +8,8 @@ namespace {
 
 constexpr int kFadeMs = 1500;
 // The colour of the touch plug-in's nodes.
-const QColor zoneColour(153, 102, 204);
-const QColor touchColour(255, 190, 60);
+const QColor kZoneColour(153, 102, 204);
+const QColor kTouchColour(255, 190, 60);
 
 } // namespace
 
@@ -118,14 +118,14 @@ void TouchCanvas::paintEvent(QPaintEvent *)
         const QRectF area = QRectF(toWidget(zone.topLeft), toWidget(zone.bottomRight));
         const bool crossed = !area.isValid();
         const bool hit = hasTouch() && zone.contains(m_lastTouch);
-        QColor fill = zoneColour;
+        QColor fill = kZoneColour;
         fill.setAlpha(hit ? 110 : 45);
         painter.fillRect(area.normalized(), crossed ? QBrush(Qt::NoBrush) : QBrush(fill));
-        painter.setPen(QPen(crossed ? QColor(220, 60, 60) : zoneColour.lighter(130), 1,
+        painter.setPen(QPen(crossed ? QColor(220, 60, 60) : kZoneColour.lighter(130), 1,
             crossed ? Qt::DashLine : Qt::SolidLine));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(area.normalized());
-        painter.setPen(crossed ? QColor(220, 60, 60) : zoneColour.lighter(150));
+        painter.setPen(crossed ? QColor(220, 60, 60) : kZoneColour.lighter(150));
         // Inside a zone with room for it, else above it, clear of the touches it takes.
         const QString label = crossed ? tr("%1 (corners crossed)").arg(zone.name) : zone.name;
         const int lineHeight = painter.fontMetrics().height();
@@ -139,7 +139,7 @@ void TouchCanvas::paintEvent(QPaintEvent *)
     }
     if (hasTouch()) {
         const QPointF at = toWidget(m_lastTouch);
-        QColor mark = touchColour;
+        QColor mark = kTouchColour;
         painter.setPen(QPen(mark, 1.5));
         painter.drawLine(at - QPointF(5, 0), at + QPointF(5, 0));
         painter.drawLine(at - QPointF(0, 5), at + QPointF(0, 5));
@@ -149,7 +149,7 @@ void TouchCanvas::paintEvent(QPaintEvent *)
             painter.setPen(QPen(mark, 2));
             painter.drawEllipse(at, 6 + 10 * (1 - fade), 6 + 10 * (1 - fade));
         }
-        painter.setPen(touchColour);
+        painter.setPen(kTouchColour);
         const auto number
             = [](qreal v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); };
         painter.drawText(rect.adjusted(4, 2, -4, -2), Qt::AlignRight | Qt::AlignBottom,
