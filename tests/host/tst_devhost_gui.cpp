@@ -343,6 +343,11 @@ private slots:
         panel->inputButton(0)->click();
         QTRY_COMPARE(output(1, 0), QStringLiteral("true"));
         QTRY_COMPARE(host.boards().outputState(12345, -1, 0), 1);
+        // A script's event moves the toggle with it.
+        QVERIFY(host.pushStimulus(
+            QStringLiteral("digitalInput serial=12345 channel=0 state=0"), &error));
+        QTRY_VERIFY(!panel->inputButton(0)->isChecked());
+        QTRY_COMPARE(output(1, 0), QStringLiteral("false"));
         // One detent back across the dial's wrap is one count back.
         panel->encoderDial(0)->setValue(panel->encoderDial(0)->maximum());
         QTRY_COMPARE(output(3, 1), QStringLiteral("-1"));

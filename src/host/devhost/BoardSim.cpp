@@ -159,6 +159,9 @@ QString BoardSim::setInput(int serial, int hubPort, int channel, bool state)
     const int code = m_api->setDigitalInput(serial, hubPort, channel, state ? 1 : 0);
     if (code != EPHIDGET_OK)
         return failure(serial, what, code);
+    const auto board = m_boards.find(serial);
+    if (board != m_boards.end())
+        board->inputs.insert({hubPort, channel}, state);
     waitIdle();
     return QStringLiteral("[board %1] %2 = %3")
         .arg(QString::number(serial), what, stateText(state));

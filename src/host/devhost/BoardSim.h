@@ -46,6 +46,12 @@ public:
     QString setServerAlive(const QString &address, const QString &instance, bool alive);
     // The state the board drives on a digital output; -1 when it cannot be read.
     int outputState(int serial, int hubPort, int channel) const;
+    // The state this host last gave a digital input (false before any): scripts and the
+    // window's toggles both go through setInput.
+    bool inputState(int serial, int hubPort, int channel) const
+    {
+        return m_boards.value(serial).inputs.value({hubPort, channel}, false);
+    }
     // An encoder's position; nullopt when it cannot be read.
     std::optional<qint64> encoderPosition(int serial, int hubPort, int channel) const;
     // Whether the board is plugged into its machine, as this host's events left it.
@@ -70,6 +76,8 @@ private:
         int hubPort = -1;
         int outputs = 0;
         QList<int> lastOutputs;
+        // (hub port, channel) -> state, as setInput left it.
+        QMap<std::pair<int, int>, bool> inputs;
         bool pluggedIn = false;
     };
     QString failure(int serial, const QString &what, int code) const;

@@ -271,6 +271,16 @@ void BoardPanel::refreshOutputs()
         if (m_positions[i]->text() != text)
             m_positions[i]->setText(text);
     }
+    // A script's digitalInput moves the toggle too; no stimulus goes back for it.
+    for (int i = 0; i < m_inputs.size(); ++i) {
+        const BoardInfo::Channel &channel = m_board.inputs[i];
+        const bool state
+            = m_host.boards().inputState(m_board.serial, channel.hubPort, channel.number);
+        if (m_inputs[i]->isChecked() != state) {
+            const QSignalBlocker blocker(m_inputs[i]);
+            m_inputs[i]->setChecked(state);
+        }
+    }
     for (int i = 0; i < m_lamps.size(); ++i) {
         const BoardInfo::Channel &channel = m_board.outputs[i];
         const int state

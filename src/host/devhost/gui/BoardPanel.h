@@ -51,8 +51,9 @@ public:
     const BoardInfo &board() const { return m_board; }
     QPushButton *inputButton(int index) const { return m_inputs.value(index); }
     QDial *encoderDial(int index) const { return m_dials.value(index); }
-    // The lamps follow what the board drives on its outputs, the labels under the dials
-    // the encoders' positions, and the state line whether the board is plugged in.
+    // The toggles follow the inputs' states, the lamps what the board drives on its outputs,
+    // the labels under the dials the encoders' positions, and the state line whether the
+    // board is plugged in.
     void refreshOutputs();
     QString pluggedText() const;
     QString encoderText(int index) const;
