@@ -11,7 +11,7 @@
 namespace {
 
 // A device's count of results that its own threads still owe.
-const char *const pendingResultsName = "pendingResults";
+const char *const kPendingResultsName = "pendingResults";
 
 } // namespace
 
@@ -30,7 +30,7 @@ void RunClock::start(int tickMs, const std::vector<std::unique_ptr<Show>> &shows
     m_pendingWaitReported = false;
     for (const std::unique_ptr<Show> &show : shows) {
         for (Device *device : show->allDevices()) {
-            if (device->metaObject()->indexOfProperty(pendingResultsName) >= 0)
+            if (device->metaObject()->indexOfProperty(kPendingResultsName) >= 0)
                 m_owingDevices.append(device);
         }
     }
@@ -112,7 +112,7 @@ QString RunClock::awaitPendingResults()
     // time it takes no virtual time, so that its result lands on the same tick every run.
     QDeadlineTimer deadline(kPendingResultsWaitMs);
     for (const QPointer<Device> &device : std::as_const(m_owingDevices)) {
-        while (device && device->property(pendingResultsName).toInt() > 0) {
+        while (device && device->property(kPendingResultsName).toInt() > 0) {
             if (deadline.hasExpired()) {
                 QString warning;
                 if (!m_pendingWaitReported) {
@@ -128,7 +128,7 @@ QString RunClock::awaitPendingResults()
             // The results come as queued calls to the device: those alone are delivered
             // here, not the rest of the loop's work, which stays in its turn.
             QCoreApplication::sendPostedEvents(device, QEvent::MetaCall);
-            if (device->property(pendingResultsName).toInt() > 0)
+            if (device->property(kPendingResultsName).toInt() > 0)
                 QThread::msleep(1);
         }
     }
