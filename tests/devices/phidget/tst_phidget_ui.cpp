@@ -141,9 +141,12 @@ PhidgetChannelData shownBy(const PhidgetChannelInspector &inspector)
     return value;
 }
 
+// The label's text; its tooltip, which the narrow label needs, must say the same.
 QString label(const QWidget &inspector)
 {
-    return inspector.findChild<QLabel *>("channelName")->text();
+    const auto *name = inspector.findChild<QLabel *>("channelName");
+    return name->toolTip() == name->text() ? name->text()
+                                           : QStringLiteral("tooltip \"%1\"").arg(name->toolTip());
 }
 } // namespace
 

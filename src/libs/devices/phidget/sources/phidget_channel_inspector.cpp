@@ -41,14 +41,16 @@ void PhidgetChannelInspector::refreshLabel()
     // Only a Phidget device has channels to name.
     const auto *device
         = show ? qobject_cast<PhidgetDevice *>(show->resolveDevice(m_value.device)) : nullptr;
-    if (!device) {
-        m_ui.channelName->setText(QStringLiteral("Invalid Device"));
-        return;
+    QString text = QStringLiteral("Invalid Device");
+    if (device) {
+        const PhidgetChannelMap &channels = device->config().channels;
+        const auto it = channels.constFind(m_value.channelID);
+        text = device->name() + QLatin1Char('/')
+            + (it == channels.cend() ? QStringLiteral("Invalid Channel") : it->name);
     }
-    const PhidgetChannelMap &channels = device->config().channels;
-    const auto it = channels.constFind(m_value.channelID);
-    m_ui.channelName->setText(device->name() + QLatin1Char('/')
-        + (it == channels.cend() ? QStringLiteral("Invalid Channel") : it->name));
+    m_ui.channelName->setText(text);
+    // The label is 90 pixels wide: most names need the tooltip to be read whole.
+    m_ui.channelName->setToolTip(text);
 }
 
 void PhidgetChannelInspector::onChangeClicked()
