@@ -2,8 +2,7 @@
 
 #include "touchscreen_device.h"
 
-#include <NodeData.h>
-#include <Show.h>
+#include <DeviceNode.h>
 
 const QUuid OnTouchController::s_controllerType(
     QStringLiteral("ba3ff828-652f-434d-bcd6-96634d9bc0f4"));
@@ -30,8 +29,8 @@ const TriggerDescriptors &TouchController::outputTriggers() const
 
 const PropertySlotDescriptors &TouchController::propertySlots() const
 {
-    static const PropertySlotDescriptors descriptors = {{"Device", kDeviceDescriptorDataTypeId, 0,
-        std::make_shared<DeviceDescriptorData>(TouchScreenDevice::s_typeName), 0}};
+    static const PropertySlotDescriptors descriptors
+        = devicePropertySlots(TouchScreenDevice::s_typeName);
     return descriptors;
 }
 
@@ -50,11 +49,7 @@ void TouchController::onPropertyChanged(int index)
     if (Vec2Data *position = outputData<Vec2Data>(0))
         position->defined = false;
 
-    const auto *descriptor = propertyData<DeviceDescriptorData>(0);
-    const Show *show = getOwnerShow();
-    if (!descriptor || !show)
-        return;
-    auto *device = qobject_cast<TouchScreenDevice *>(show->resolveDevice(*descriptor));
+    auto *device = designatedDevice<TouchScreenDevice>(*this);
     if (!device)
         return;
     m_connection = connect(

@@ -1,5 +1,6 @@
 #include "TestPlugin.h"
 
+#include "DeviceNode.h"
 #include "DevicePluginTraits.h"
 #include "NodeData.h"
 #include "NodeRegistration.h"
@@ -54,8 +55,7 @@ const TriggerDescriptors &TestSourceController::outputTriggers() const
 
 const PropertySlotDescriptors &TestSourceController::propertySlots() const
 {
-    static const PropertySlotDescriptors list {{"Device", kDeviceDescriptorDataTypeId, 0,
-        std::make_shared<DeviceDescriptorData>(QStringLiteral("TestDevice")), 0}};
+    static const PropertySlotDescriptors list = devicePropertySlots(QStringLiteral("TestDevice"));
     return list;
 }
 

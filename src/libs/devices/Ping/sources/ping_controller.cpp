@@ -2,8 +2,7 @@
 
 #include "ping_bridge.h"
 
-#include <NodeData.h>
-#include <Show.h>
+#include <DeviceNode.h>
 
 const QUuid PingController::s_controllerType(
     QStringLiteral("a7f3c142-8b2e-4d16-9f5a-3e0c7d1a8b4f"));
@@ -22,8 +21,7 @@ const OutputSlotDescriptors &PingController::outputSlots() const
 
 const PropertySlotDescriptors &PingController::propertySlots() const
 {
-    static const PropertySlotDescriptors descriptors = {{"Device", kDeviceDescriptorDataTypeId, 0,
-        std::make_shared<DeviceDescriptorData>(PingDevice::s_typeName), 0}};
+    static const PropertySlotDescriptors descriptors = devicePropertySlots(PingDevice::s_typeName);
     return descriptors;
 }
 
@@ -34,11 +32,7 @@ BoolData *PingController::reachableOutput() const
 
 PingDevice *PingController::resolveDevice() const
 {
-    const DeviceDescriptorData *descriptor = propertyData<DeviceDescriptorData>(0);
-    const Show *show = getOwnerShow();
-    if (!descriptor || !show)
-        return nullptr;
-    return dynamic_cast<PingDevice *>(show->resolveDevice(*descriptor));
+    return designatedDevice<PingDevice>(*this);
 }
 
 void PingController::onPropertyChanged(int index)
