@@ -144,9 +144,9 @@ bool Script::parseText(const QByteArray &text, const QString &origin, QString *e
 {
     m_origin = origin;
     m_entries.clear();
-    if (text.size() > MaxTextSize) {
+    if (text.size() > kMaxTextSize) {
         return failWith(
-            error, QStringLiteral("%1 is larger than %2 bytes").arg(origin).arg(MaxTextSize));
+            error, QStringLiteral("%1 is larger than %2 bytes").arg(origin).arg(kMaxTextSize));
     }
     const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'));
     for (int i = 0; i < lines.size(); ++i) {
@@ -185,11 +185,11 @@ bool Script::loadFile(const QString &path, QString *error)
         return failWith(
             error, QStringLiteral("cannot read script %1: %2").arg(path, file.errorString()));
     }
-    if (file.size() > MaxTextSize) {
+    if (file.size() > kMaxTextSize) {
         return failWith(
-            error, QStringLiteral("script %1 is larger than %2 bytes").arg(path).arg(MaxTextSize));
+            error, QStringLiteral("script %1 is larger than %2 bytes").arg(path).arg(kMaxTextSize));
     }
-    return parseText(file.read(MaxTextSize + 1), m_origin, error);
+    return parseText(file.read(kMaxTextSize + 1), m_origin, error);
 }
 
 bool Script::parseSection(const QDomElement &section, const QString &origin, QString *error)

@@ -21,7 +21,7 @@ class Script
 {
 public:
     static constexpr int kMaxEntries = 10000;
-    static constexpr qint64 MaxTextSize = 1024 * 1024;
+    static constexpr qint64 kMaxTextSize = 1024 * 1024;
     static constexpr int kMaxLineLength = 4096;
     static constexpr double kMaxSeconds = 1e7;
 

@@ -363,10 +363,10 @@ bool ShowFile::load(const QString &path, QString *error)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(error, QStringLiteral("cannot read show %1: %2").arg(path, file.errorString()));
-    if (file.size() > MaxFileSize) {
+    if (file.size() > kMaxFileSize) {
         return fail(error,
             QStringLiteral("show %1 is larger than %2 bytes")
-                .arg(path, QString::number(MaxFileSize)));
+                .arg(path, QString::number(kMaxFileSize)));
     }
     QString reason;
     if (!parse(file.readAll(), &reason))
@@ -471,14 +471,14 @@ bool ShowFile::checkSize(QString *error) const
             pending.append(child);
         }
     }
-    if (elements * m_instances.size() > MaxElementCopies) {
+    if (elements * m_instances.size() > kMaxElementCopies) {
         return fail(error,
             QStringLiteral("%1 elements in <devices>, <nodes> and <connections> on %2 instances "
                            "make %3 copies: a show takes at most %4")
                 .arg(elements)
                 .arg(m_instances.size())
                 .arg(elements * m_instances.size())
-                .arg(MaxElementCopies));
+                .arg(kMaxElementCopies));
     }
     return true;
 }

@@ -40,7 +40,7 @@ class ShowFile
 public:
     static constexpr int kFormatVersion = 1;
     // Larger files are refused before parsing.
-    static constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
+    static constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
     // Deeper element nesting is refused before the document is built: the DOM is
     // freed recursively, and a few hundred thousand levels would overflow the stack.
     static constexpr int kMaxDepth = 256;
@@ -50,7 +50,7 @@ public:
     // devices, nodes and connections: both are bounded.
     static constexpr int kMaxMediaServers = 1000;
     // Instances times the elements of <devices>, <nodes> and <connections>.
-    static constexpr qint64 MaxElementCopies = 500000;
+    static constexpr qint64 kMaxElementCopies = 500000;
 
     bool load(const QString &path, QString *error);
     bool parse(const QByteArray &xml, QString *error);
