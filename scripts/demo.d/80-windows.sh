@@ -20,8 +20,10 @@ fi
 exec </dev/null
 
 helper_pid=
+reply=$(mktemp)
 cleanup() {
     if [ -n "$helper_pid" ] && kill -0 "$helper_pid" 2>/dev/null; then kill "$helper_pid"; fi
+    rm -f "$reply"
 }
 trap cleanup EXIT
 
@@ -41,18 +43,20 @@ helper_pid=$!
 # answers. Each try waits up to 2 s for the reply.
 echo
 echo "\$ lm_helper_client.exe gpus --table"
+# The reply goes to a file, not a pipe: wine's service processes that the client may start
+# inherit its output and keep a pipe open after the client has ended.
 answered=0
 for _ in $(seq 15); do
-    if out=$("$run" "$bin/lm_helper_client.exe" gpus --table 2>&1); then
+    if "$run" "$bin/lm_helper_client.exe" gpus --table >"$reply" 2>&1; then
         answered=1
         break
     fi
     kill -0 "$helper_pid" 2>/dev/null || break
 done
 if [ "$answered" = 1 ]; then
-    if [ -n "$out" ]; then printf '%s\n' "$out"; else echo "(answered, exit code 0, printed nothing)"; fi
+    if [ -s "$reply" ]; then cat "$reply"; else echo "(answered, exit code 0, printed nothing)"; fi
 else
-    printf '%s\n' "$out"
+    cat "$reply"
     echo "the helper did not answer"
 fi
 
